@@ -1,0 +1,149 @@
+#include "recording/catalogue.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "recording/catalogue_lines.h"
+#include "services/files.h"
+#include "services/folding.h"
+#include "services/text_file.h"
+#include "shell/program_state.h"
+
+namespace {
+
+// The system's upper-casing (accented letters become accented capitals),
+// which the exclusion list uses, unlike the folding of comparisons.
+std::string SystemUpper(std::string text) {
+  if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// The attribute bits a catalogue records: read-only, hidden, system,
+// directory and archive. Newer systems add others (normal, not indexed,
+// reparse point...) that would make the same file look changed.
+constexpr DWORD RecordedAttributes = 1 | 2 | 4 | 16 | 32;
+
+std::string EntryLineOf(const WIN32_FIND_DATAA& found) {
+  bool directory = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+  int32_t size = directory ? 0 : static_cast<int32_t>(found.nFileSizeLow);
+  return FormatCatalogueEntry(found.cFileName, size,
+                              static_cast<int32_t>(PackedDosTimeOf(found.ftLastWriteTime)),
+                              found.dwFileAttributes & RecordedAttributes);
+}
+
+// Listing patterns longer than the classic 255 characters go through the
+// long-path form instead of being cut, which would list another directory.
+std::string ListingPattern(const std::string& directory, const std::string& mask) {
+  std::string pattern = directory + mask;
+  if (pattern.size() > 255 && pattern.rfind("\\\\", 0) != 0) pattern = "\\\\?\\" + pattern;
+  return pattern;
+}
+
+bool IsVisitedDirectory(const WIN32_FIND_DATAA& found) {
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.';
+}
+
+bool IsFile(const WIN32_FIND_DATAA& found) {
+  return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Lists one pattern, handing every entry on in listing order.
+template <typename Take>
+void ListPattern(const std::string& pattern, Take take) {
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                              nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do take(found);
+  while (FindNextFileA(h, &found));
+  FindClose(h);
+}
+
+// The entry lines of the sub-directories (listed with "*.*") and of the
+// files matching the mask, each in listing order. With the mask "*.*" both
+// come from the same listing.
+void ListDirectory(const std::string& directory, const std::string& mask,
+                   std::vector<std::string>& subDirectories, std::vector<std::string>& files) {
+  bool allFiles = mask == "*.*";
+  ListPattern(ListingPattern(directory, "*.*"), [&](const WIN32_FIND_DATAA& found) {
+    if (IsVisitedDirectory(found))
+      subDirectories.push_back(EntryLineOf(found));
+    else if (allFiles && IsFile(found))
+      files.push_back(EntryLineOf(found));
+  });
+  if (allFiles) return;
+  ListPattern(ListingPattern(directory, mask), [&](const WIN32_FIND_DATAA& found) {
+    if (IsFile(found)) files.push_back(EntryLineOf(found));
+  });
+}
+
+}  // namespace
+
+void BuildExclusionList(const std::string& text) {
+  auto& list = Program.ExclusionList;
+  list.clear();
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(';', start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) list.push_back(SystemUpper(text.substr(start, end - start)));
+    start = end + 1;
+  }
+  list.push_back(SystemUpper(Program.ProgramDirectory));
+  list.push_back("\\RECYCLED\\");
+  list.push_back("\\SYSBCKUP\\");
+}
+
+bool IsExcluded(const std::string& directory) {
+  std::string upper = SystemUpper(directory);
+  return std::any_of(Program.ExclusionList.begin(), Program.ExclusionList.end(),
+                     [&](const std::string& fragment) {
+                       return !fragment.empty() && upper.find(fragment) != std::string::npos;
+                     });
+}
+
+void TMaStringList::Ajoute(const std::string& s) {
+  std::string key = UpperAsciiOnly(s);
+  auto at = std::lower_bound(strings_.begin(), strings_.end(), key,
+                             [](const std::string& existing, const std::string& k) {
+                               return UpperAsciiOnly(existing) < k;
+                             });
+  strings_.insert(at, s);
+}
+
+void TMaStringList::SortAsAjoute(std::vector<std::string>& strings) {
+  // Ajoute puts a new string before the equal ones already there, so equal
+  // keys end up in reverse listing order.
+  std::vector<std::string> keys(strings.size());
+  std::transform(strings.begin(), strings.end(), keys.begin(), UpperAsciiOnly);
+  std::vector<size_t> order(strings.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    int c = keys[a].compare(keys[b]);
+    return c != 0 ? c < 0 : a > b;
+  });
+  std::vector<std::string> sorted;
+  sorted.reserve(strings.size());
+  for (size_t i : order) sorted.push_back(std::move(strings[i]));
+  strings = std::move(sorted);
+}
+
+void CatalogueDirectory(const std::string& directory, const std::string& mask,
+                        TextFileWriter& file, bool recurse) {
+  if (IsExcluded(directory)) return;
+  file.WriteLine(directory);
+
+  std::vector<std::string> subDirectories, files;
+  ListDirectory(directory, mask.substr(0, 8), subDirectories, files);
+  TMaStringList::SortAsAjoute(subDirectories);
+  TMaStringList::SortAsAjoute(files);
+  for (const auto& line : subDirectories) file.WriteLine(line);
+  for (const auto& line : files) file.WriteLine(line);
+  files = {};  // gone before the sub-directories are visited
+
+  if (!recurse) return;
+  for (const auto& line : subDirectories)
+    CatalogueDirectory(directory + CatalogueEntryName(line) + "\\", mask, file, true);
+}

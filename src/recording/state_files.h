@@ -1,0 +1,16 @@
+// Operations on recorded states in the program directory (the current
+// directory): naming, reading the header, deleting.
+#pragma once
+#include <string>
+
+#include "recording/catalogue_lines.h"
+
+// A fresh base name for the current local time.
+std::string NewStateName();
+// "le dd/mm/yyyy à hh:nn:ss" with the system's separators, cut to 25.
+std::string RecordingDateText();
+// Loads Program.RecordDrives, RecordTypes and the exclusion list from line 2
+// of the state's index. A missing index raises IoError.
+void ReadStateHeader(const std::string& baseName);
+// Deletes .000, .001, ... up to the first file that cannot be deleted.
+void DeleteStateFiles(const std::string& baseName);

@@ -1,0 +1,200 @@
+#include "services/files.h"
+
+#include <windows.h>
+
+#include "services/io_error.h"
+
+namespace {
+
+// The one transfer buffer of the copy and the checksum.
+char TransferBuffer[2048];
+
+bool Exists(const std::string& name) {
+  DWORD a = GetFileAttributesA(name.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+HANDLE OpenRaw(const std::string& name, DWORD access, DWORD disposition) {
+  return CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+[[noreturn]] void RaiseLastError(const std::string& what) {
+  throw IoError(static_cast<int>(GetLastError()), what);
+}
+
+// Reads the whole file through the transfer buffer, handing each block on.
+template <typename Sink>
+void ReadBlocks(HANDLE h, const std::string& name, Sink sink) {
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(h, TransferBuffer, sizeof TransferBuffer, &got, nullptr)) {
+      DWORD code = GetLastError();
+      CloseHandle(h);
+      throw IoError(static_cast<int>(code), "cannot read " + name);
+    }
+    if (got == 0) return;
+    sink(got);
+  }
+}
+
+}  // namespace
+
+bool DeleteFileForced(const std::string& name) {
+  if (!Exists(name)) return false;
+  SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+  return DeleteFileA(name.c_str()) != 0;
+}
+
+bool RecycleFile(const std::string& name) {
+  if (!Exists(name)) return false;
+  char full[MAX_PATH + 2] = {};
+  DWORD n = GetFullPathNameA(name.c_str(), MAX_PATH, full, nullptr);
+  if (n == 0 || n >= MAX_PATH) return false;
+  full[n] = '\0';
+  full[n + 1] = '\0';  // the path list ends with two zero characters
+  SHFILEOPSTRUCTA op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = full;
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+int64_t FileSizeOf(const std::string& name) {
+  HANDLE h = OpenRaw(name, GENERIC_READ, OPEN_EXISTING);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(h, &size);
+  CloseHandle(h);
+  return ok ? size.QuadPart : 0;
+}
+
+uint32_t PackedDosTimeOf(const FILETIME& utc) {
+  FILETIME local{};
+  WORD date = 0, time = 0;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time))
+    return 0;
+  return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+FileStamp SaveFileStamp(const std::string& name) {
+  FileStamp stamp;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return stamp;
+  stamp.attributes = data.dwFileAttributes;
+  stamp.date = PackedDosTimeOf(data.ftLastWriteTime);
+  SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+  return stamp;
+}
+
+void RestoreFileStamp(const std::string& name, const FileStamp& stamp) {
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    FILETIME local{}, utc{};
+    if (DosDateTimeToFileTime(HIWORD(stamp.date), LOWORD(stamp.date), &local) &&
+        LocalFileTimeToFileTime(&local, &utc))
+      SetFileTime(h, nullptr, nullptr, &utc);
+    CloseHandle(h);
+  }
+  SetFileAttributesA(name.c_str(), stamp.attributes);
+}
+
+bool CopyFileKeepingStamp(const std::string& source, const std::string& destination) {
+  if (!Exists(source)) return false;
+  FileStamp stamp = SaveFileStamp(source);
+  HANDLE in = OpenRaw(source, GENERIC_READ, OPEN_EXISTING);
+  if (in == INVALID_HANDLE_VALUE) {
+    RestoreFileStamp(source, stamp);
+    RaiseLastError("cannot open " + source);
+  }
+  // A read-only destination left by an earlier copy would refuse the truncation.
+  SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+  HANDLE out = OpenRaw(destination, GENERIC_WRITE, CREATE_ALWAYS);
+  if (out == INVALID_HANDLE_VALUE) {
+    DWORD code = GetLastError();
+    CloseHandle(in);
+    RestoreFileStamp(source, stamp);
+    throw IoError(static_cast<int>(code), "cannot create " + destination);
+  }
+  try {
+    ReadBlocks(in, source, [&](DWORD got) {
+      DWORD written = 0;
+      if (!WriteFile(out, TransferBuffer, got, &written, nullptr) || written != got) {
+        DWORD code = GetLastError();
+        CloseHandle(in);
+        throw IoError(code ? static_cast<int>(code) : ERROR_DISK_FULL,
+                      "cannot write " + destination);
+      }
+    });
+  } catch (const IoError&) {
+    CloseHandle(out);
+    RestoreFileStamp(source, stamp);
+    throw;
+  }
+  CloseHandle(out);
+  RestoreFileStamp(destination, stamp);
+  CloseHandle(in);
+  RestoreFileStamp(source, stamp);
+  return true;
+}
+
+void ClearSpecialAttributes(const std::string& name) {
+  DWORD a = GetFileAttributesA(name.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(name.c_str(), a & FILE_ATTRIBUTE_ARCHIVE ? FILE_ATTRIBUTE_ARCHIVE
+                                                              : FILE_ATTRIBUTE_NORMAL);
+}
+
+void SetReadOnly(const std::string& name) {
+  DWORD a = GetFileAttributesA(name.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(name.c_str(), a | FILE_ATTRIBUTE_READONLY);
+}
+
+DosDateTime UnpackDosDateTime(uint32_t packed) {
+  DosDateTime t;
+  t.second = static_cast<int>(packed & 0x1F) * 2;
+  t.minute = static_cast<int>((packed >> 5) & 0x3F);
+  t.hour = static_cast<int>((packed >> 11) & 0x1F);
+  t.day = static_cast<int>((packed >> 16) & 0x1F);
+  t.month = static_cast<int>((packed >> 21) & 0x0F);
+  t.year = static_cast<int>((packed >> 25) & 0x7F) + 1980;
+  return t;
+}
+
+namespace {
+
+struct CrcTable {
+  uint32_t entries[256];
+  CrcTable() {
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      entries[n] = c;
+    }
+  }
+};
+const CrcTable Crc;
+
+}  // namespace
+
+uint32_t Crc32Update(uint32_t crc, const void* data, size_t length) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < length; ++i) crc = Crc.entries[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+  return crc;
+}
+
+uint32_t FileCrc32(const std::string& name) {
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 0xFFFFFFFFu;
+  uint32_t crc = 0xFFFFFFFFu;
+  try {
+    ReadBlocks(h, name, [&](DWORD got) { crc = Crc32Update(crc, TransferBuffer, got); });
+  } catch (const IoError&) {
+    return 0xFFFFFFFFu;  // ReadBlocks closed the file
+  }
+  CloseHandle(h);
+  return ~crc;  // 0 for an empty file
+}

@@ -1,0 +1,33 @@
+// File operations that answer with a flag or a default instead of raising.
+// The copy and the checksum raise IoError on a read or write failure.
+#pragma once
+#include <cstdint>
+#include <string>
+
+bool DeleteFileForced(const std::string& name);
+bool RecycleFile(const std::string& name);
+int64_t FileSizeOf(const std::string& name);
+
+struct FileStamp {
+  uint32_t attributes = 0;
+  uint32_t date = 0;  // packed DOS date-time, local time
+};
+// Saving also leaves the file archive-only, so that it can be opened.
+FileStamp SaveFileStamp(const std::string& name);
+void RestoreFileStamp(const std::string& name, const FileStamp& stamp);
+bool CopyFileKeepingStamp(const std::string& source, const std::string& destination);
+
+void ClearSpecialAttributes(const std::string& name);
+void SetReadOnly(const std::string& name);
+
+struct DosDateTime {
+  int year, month, day, hour, minute, second;
+};
+DosDateTime UnpackDosDateTime(uint32_t packed);
+// The packed DOS date-time (local time) of a file time in UTC.
+uint32_t PackedDosTimeOf(const struct _FILETIME& utc);
+
+// IEEE 802.3 CRC-32 of the file's contents; FFFFFFFF when it cannot be read.
+uint32_t FileCrc32(const std::string& name);
+// The same CRC over bytes in memory, for callers that already hold them.
+uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);

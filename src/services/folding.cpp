@@ -1,0 +1,70 @@
+#include "services/folding.h"
+#include "services/io_error.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<unsigned char, 256> MakeFoldTable() {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(c);
+  for (int c = 'a'; c <= 'z'; ++c) t[c] = static_cast<unsigned char>(c - 'a' + 'A');
+  // CP1252 codes of à â é è ê ë î ï ô ö ù û ü ÿ ç.
+  t[0xE0] = 'A'; t[0xE2] = 'A';
+  t[0xE9] = 'E'; t[0xE8] = 'E'; t[0xEA] = 'E'; t[0xEB] = 'E';
+  t[0xEE] = 'I'; t[0xEF] = 'I';
+  t[0xF4] = 'O'; t[0xF6] = 'O';
+  t[0xF9] = 'U'; t[0xFB] = 'U'; t[0xFC] = 'U';
+  t[0xFF] = 'Y'; t[0xE7] = 'C';
+  return t;
+}
+
+constexpr auto FoldTable = MakeFoldTable();
+
+}  // namespace
+
+std::string FoldUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
+  return out;
+}
+
+std::string UpperAsciiOnly(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+int CompareFolded(std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = FoldTable[static_cast<unsigned char>(a[i])];
+    unsigned char y = FoldTable[static_cast<unsigned char>(b[i])];
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+int PosFolded(std::string_view part, std::string_view text) {
+  if (part.empty()) return 0;
+  size_t at = FoldUpper(text).find(FoldUpper(part));
+  return at == std::string::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+std::string DiskErrorText(int code) {
+  switch (code) {
+    case 2: return "Le document est introuvable.";
+    case 3: return "Le dossier est introuvable.";
+    case 4: return "Il y a trop de documents ouverts.";
+    case 5: return "L'accès au disque est refusé.";
+    case 7: return "La surface du disque est endommagée.";
+    case 8: return "Il n'y a pas assez de place sur le disque.";
+    case 19: return "La disquette est protégée contre l'écriture.";
+    case 21: return "Insérez une disquette dans le lecteur.";
+    case 39:
+    case 112: return "Il n'y a plus de place sur le disque.";
+    default: return "Erreur de lecture ou écriture sur disque.";
+  }
+}

@@ -1,0 +1,3 @@
+#include "shell/program_state.h"
+
+TProgramState Program;
