@@ -19,7 +19,9 @@ std::string LocaleText(LCTYPE what, const char* fallback) {
 
 }  // namespace
 
-std::string NewStateName() {
+namespace {
+
+std::string StateNameForNow() {
   SYSTEMTIME now;
   GetLocalTime(&now);
   FILETIME ft{};
@@ -27,6 +29,30 @@ std::string NewStateName() {
   SystemTimeToFileTime(&now, &ft);
   FileTimeToDosDateTime(&ft, &date, &time);
   return StateNameOf((static_cast<uint32_t>(date) << 16) | time);
+}
+
+bool Exists(const std::string& name) {
+  return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A name is taken while a state or a report of that name is in the program
+// directory: two states recorded within one two-second step would otherwise
+// share it, and the later would overwrite the earlier.
+bool NameTaken(const std::string& base) {
+  for (const char* extension : {".000", ".PV1", ".PV2", ".PV3"})
+    if (Exists(base + extension)) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string NewStateName() {
+  std::string name = StateNameForNow();
+  while (NameTaken(name)) {
+    Sleep(250);  // until the clock reaches the next two-second step
+    name = StateNameForNow();
+  }
+  return name;
 }
 
 std::string RecordingDateText() {

@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
-class TextFileWriter {
+#include "services/line_sink.h"
+
+class TextFileWriter : public LineSink {
  public:
   // Creates or truncates the file.
   explicit TextFileWriter(const std::string& name);
@@ -14,7 +16,7 @@ class TextFileWriter {
   TextFileWriter(const TextFileWriter&) = delete;
   TextFileWriter& operator=(const TextFileWriter&) = delete;
 
-  void WriteLine(std::string_view line);
+  void WriteLine(std::string_view line) override;
   void Close();  // flushes; raises on failure
 
  private:
