@@ -74,3 +74,24 @@ bool IsCountLine(std::string_view line) {
 }
 
 }  // namespace report
+
+namespace report {
+
+bool AddedFileNameOf(std::string_view line, std::string& name) {
+  // " dd/mm/yyyy hh:mm" closes every entry text.
+  constexpr size_t DateColumns = 17;
+  if (line.size() < 1 + DateColumns + 2) return false;
+  std::string_view tail = line.substr(line.size() - DateColumns);
+  if (tail[0] != ' ' || tail[3] != '/' || tail[6] != '/' || tail[11] != ' ' || tail[14] != ':')
+    return false;
+  std::string_view rest = line.substr(1, line.size() - 1 - DateColumns);
+  size_t end = rest.size();
+  while (end > 0 && rest[end - 1] >= '0' && rest[end - 1] <= '9') --end;
+  if (end == rest.size()) return false;  // no size column
+  while (end > 0 && rest[end - 1] == ' ') --end;
+  if (end == 0) return false;
+  name = std::string(rest.substr(0, end));
+  return true;
+}
+
+}  // namespace report

@@ -69,3 +69,12 @@ std::string EntryNameOf(std::string_view line);
 bool IsCountLine(std::string_view line);
 
 }  // namespace report
+
+namespace report {
+
+// The file name of an added-file line of a catalogue block ("+" + entry
+// text): the entry text without its date and time columns, its size and the
+// blanks before them. False when the line cannot hold an entry text.
+bool AddedFileNameOf(std::string_view line, std::string& name);
+
+}  // namespace report

@@ -7,6 +7,7 @@
 #include "recording/record_state.h"
 #include "recording/state_files.h"
 #include "services/wait_message.h"
+#include "undo/undo_run.h"
 #include "shell/program_state.h"
 #include "shell/settings.h"
 
@@ -84,14 +85,14 @@ void RecordCommand(const std::vector<std::string>& parameters, const std::string
 }
 
 // Records the machine as the after state of a comparison with `reference`.
-std::string RecordAndCompare(const std::string& reference) {
+std::string RecordAndCompare(const std::string& reference, uint8_t analysisMode) {
   settings::Write(settings::Text::Pred, reference);
   ReadStateHeader(reference);
   std::string name = NewStateName();
   RecordState(name);
   ShowWaitMessage("Préparation de l'analyse.");
   settings::Write(settings::Text::Succ, name);
-  Program.AnalysisMode = 2;
+  Program.AnalysisMode = analysisMode;
   CompareStates();
   return name;
 }
@@ -105,7 +106,7 @@ void CompareCommand(const std::vector<std::string>& parameters, const std::strin
     }
     return;
   }
-  std::string name = RecordAndCompare(reference);
+  std::string name = RecordAndCompare(reference, 2);
   if (makeReference) {
     DeleteStateFiles(reference);
     settings::Write(settings::Text::Bat, name);
@@ -113,6 +114,17 @@ void CompareCommand(const std::vector<std::string>& parameters, const std::strin
     DeleteStateFiles(name);
   }
   settings::Write(settings::Text::Last, name + ".PV2");
+}
+
+// The restore compares as the restore wizard does (mode 3), so that the
+// start-up file blocks carry the unchanged lines the rebuild needs.
+void RestoreCommand(const std::string& reference) {
+  if (reference.size() < 6) return;
+  Program.UninstallMode = false;
+  std::string name = RecordAndCompare(reference, 3);
+  DeleteStateFiles(name);
+  UndoRun(name + ".PV2", "");
+  settings::Write(settings::Text::Last, name + ".PV3");
 }
 
 }  // namespace
@@ -148,6 +160,7 @@ void RunCommandLineMode(const std::vector<std::string>& parameters) {
   switch (SwitchPosition(UpperFirst(parameters[0], 4), "/ENR/COM/RES")) {
     case 1: RecordCommand(parameters, reference); break;
     case 5: CompareCommand(parameters, reference); break;
+    case 9: RestoreCommand(reference); break;
     default: break;
   }
 }

@@ -11,6 +11,6 @@ void InitialiseProgram(bool interactive);
 // at most 10 each, in alphabetical order.
 std::string DrivesOfType(char first, char last, unsigned type);
 
-// "/ENR" with "/DIS:", "/FIC:", "/EXC:"; "/COM" with "/ACT". Nothing is
+// "/ENR" with "/DIS:", "/FIC:", "/EXC:"; "/COM" with "/ACT"; "/RES". Nothing is
 // asked and no window is needed. Failures of the file layer raise IoError.
 void RunCommandLineMode(const std::vector<std::string>& parameters);
