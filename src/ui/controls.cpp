@@ -1,0 +1,19 @@
+#include "ui/controls.h"
+
+#include <vector>
+
+std::string Control::Text() const {
+  int length = GetWindowTextLengthA(h_);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  int got = GetWindowTextA(h_, text.data(), length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+std::string ListBox::Item(int index) const {
+  LRESULT length = SendMessageA(h_, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR) return "";
+  std::vector<char> text(static_cast<size_t>(length) + 1, '\0');
+  SendMessageA(h_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  return text.data();
+}
