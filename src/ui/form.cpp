@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/application.h"
+
 #include <vector>
 
 namespace {
@@ -9,9 +11,12 @@ namespace {
 constexpr const char* FormClassName = "TPivaluneForm";
 int BusyDepth = 0;
 
-void RegisterFormClass(WNDPROC windowProc) {
-  static bool registered = false;
-  if (registered) return;
+constexpr const char* FormProperty = "PivaluneForm";
+
+void RegisterFormClass(WNDPROC windowProc, const char* name) {
+  WNDCLASSEXA existing{};
+  existing.cbSize = sizeof existing;
+  if (GetClassInfoExA(GetModuleHandleA(nullptr), name, &existing)) return;
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
   wc.style = CS_DBLCLKS;
@@ -19,9 +24,9 @@ void RegisterFormClass(WNDPROC windowProc) {
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
-  wc.lpszClassName = FormClassName;
+  wc.lpszClassName = name;
   wc.lpfnWndProc = windowProc;
-  registered = RegisterClassExA(&wc) != 0;
+  RegisterClassExA(&wc);
 }
 
 struct DisabledWindows {
@@ -45,8 +50,21 @@ HFONT DefaultFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)
 TForm::~TForm() {
   if (h_) {
     SetWindowLongPtrA(h_, GWLP_USERDATA, 0);
+    RemovePropA(h_, FormProperty);
     DestroyWindow(h_);
   }
+}
+
+void TForm::SetMenuBar(HMENU menu) {
+  RECT client;
+  GetClientRect(h_, &client);
+  SetMenu(h_, menu);
+  RECT r = client;
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(h_, GWL_STYLE)), TRUE,
+                     static_cast<DWORD>(GetWindowLongPtrA(h_, GWL_EXSTYLE)));
+  int w = r.right - r.left, h = r.bottom - r.top;
+  SetWindowPos(h_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::string TForm::Caption() const { return Control(h_).Text(); }
@@ -54,21 +72,19 @@ std::string TForm::Caption() const { return Control(h_).Text(); }
 TForm* TForm::FromHandle(HWND window) {
   if (!window) return nullptr;
   HWND root = GetAncestor(window, GA_ROOT);
-  if (!root) return nullptr;
-  char cls[64] = {};
-  GetClassNameA(root, cls, sizeof cls);
-  if (std::string(cls) != FormClassName) return nullptr;
-  return reinterpret_cast<TForm*>(GetWindowLongPtrA(root, GWLP_USERDATA));
+  return root ? static_cast<TForm*>(GetPropA(root, FormProperty)) : nullptr;
 }
 
 bool TForm::CreateForm(HWND owner, const std::string& caption, int clientWidth, int clientHeight,
-                       DWORD style, DWORD exStyle) {
-  RegisterFormClass(&TForm::WindowProc);
+                       DWORD style, DWORD exStyle, const char* className) {
+  if (!className) className = FormClassName;
+  if (!owner) owner = ApplicationWindow();
+  RegisterFormClass(&TForm::WindowProc, className);
   RECT r{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&r, style, FALSE, exStyle | WS_EX_CONTROLPARENT);
   int w = r.right - r.left, h = r.bottom - r.top;
   int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-  h_ = CreateWindowExA(exStyle | WS_EX_CONTROLPARENT, FormClassName, caption.c_str(), style, x, y,
+  h_ = CreateWindowExA(exStyle | WS_EX_CONTROLPARENT, className, caption.c_str(), style, x, y,
                        w, h, owner, nullptr, GetModuleHandleA(nullptr), this);
   return h_ != nullptr;  // without a display no window can be created
 }
@@ -138,6 +154,15 @@ bool TForm::DrawItem(const DRAWITEMSTRUCT& item) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
   HGDIOBJ old = SelectObject(dc, DefaultFont());
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  if (extent.cx > caption.right - caption.left) {
+    // A caption wider than its button is drawn in the narrower font rather
+    // than cut off.
+    static HFONT narrow = CreateFontA(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0,
+                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
+    SelectObject(dc, narrow);
+  }
   DrawTextA(dc, text.c_str(), -1, &caption, DT_CENTER | DT_TOP | DT_SINGLELINE);
   SelectObject(dc, old);
   if (item.itemState & ODS_FOCUS) {
@@ -285,6 +310,7 @@ LRESULT CALLBACK TForm::WindowProc(HWND h, UINT message, WPARAM wParam, LPARAM l
     auto* form = static_cast<TForm*>(created->lpCreateParams);
     form->h_ = h;
     SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    SetPropA(h, FormProperty, form);
   }
   auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrA(h, GWLP_USERDATA));
   if (!form) return DefWindowProcA(h, message, wParam, lParam);
@@ -292,6 +318,7 @@ LRESULT CALLBACK TForm::WindowProc(HWND h, UINT message, WPARAM wParam, LPARAM l
     LRESULT result = form->Dispatch(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
       SetWindowLongPtrA(h, GWLP_USERDATA, 0);
+      RemovePropA(h, FormProperty);
       form->h_ = nullptr;
     }
     return result;

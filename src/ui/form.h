@@ -50,8 +50,13 @@ class TForm {
 
  protected:
   // Creates the window: client size in pixels, centred on the screen.
+  // className: the window class, for the one window that others look for
+  // by class (the main window, "TPrincipal").
   bool CreateForm(HWND owner, const std::string& caption, int clientWidth, int clientHeight,
-                  DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, DWORD exStyle = 0);
+                  DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, DWORD exStyle = 0,
+                  const char* className = nullptr);
+  // Gives the form its menu bar, keeping the client size.
+  void SetMenuBar(HMENU menu);
 
   using Handler = std::function<void()>;
   Button AddButton(const std::string& text, int x, int y, int w, int h, Handler click,

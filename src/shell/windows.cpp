@@ -1,0 +1,117 @@
+#include "shell/windows.h"
+
+#include <windows.h>
+
+#include <memory>
+
+#include "comparison/compare_states.h"
+#include "recording/record_state.h"
+#include "recording/state_files.h"
+#include "services/io_error.h"
+#include "services/wait_message.h"
+#include "shell/main_window.h"
+#include "shell/program_state.h"
+#include "shell/settings.h"
+#include "shell/splash.h"
+#include "shell/startup.h"
+#include "ui/application.h"
+#include "ui/messages.h"
+#include "ui/wait_window.h"
+
+namespace {
+
+// The long-lived windows, created in this order after the main window and
+// kept until the end.
+struct LongLivedWindows {
+  explicit LongLivedWindows(HWND owner) : wait(owner) {}
+  TWaitWindow wait;
+};
+
+
+void WaitForSplash(const TSplash& splash) {
+  if (!splash.Created()) return;
+  MSG msg;
+  while (!splash.TimerFired() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+}  // namespace
+
+bool OfferResumption() {
+  std::string name = settings::Read(settings::Text::Error);
+  if (name.empty()) return false;
+  if (ShowMessageBox("Si vous avez terminé l'installation de " + name +
+                         ", souhaitez-vous que Pivalune reprenne l'analyse là où elle s'est "
+                         "interrompue?",
+                     MessageKind::Information, MessageButtons::YesNo) != IDYES)
+    return false;
+  HourGlass busy;
+  SetCurrentDirectoryA(Program.ProgramDirectory.c_str());
+  settings::Write(settings::Text::Error, "");
+  try {
+    const std::string before = settings::Read(settings::Text::Pred);
+    ReadStateHeader(before);
+    const std::string after = NewStateName();
+    RecordState(after);
+    ShowWaitMessage("Préparation de l'analyse.");
+    settings::Write(settings::Text::Succ, after);
+    Program.UninstallMode = true;
+    Program.AnalysedAppName = name;
+    CompareStates();
+    DeleteStateFiles(before);
+    settings::Write(settings::Text::Pred, "");
+    DeleteStateFiles(after);
+    settings::Write(settings::Text::Succ, "");
+  } catch (const IoError& e) {
+    HideWaitMessage();
+    ShowDiskError(e.code);
+    return false;
+  }
+  HideWaitMessage();
+  return true;
+}
+
+int RunProgram(const std::vector<std::string>& parameters) {
+  const bool interactive = parameters.empty();
+  CreateApplicationWindow();
+  TSplash splash;
+  if (splash.Created()) {
+    splash.Show();
+    UpdateWindow(splash.Handle());
+  }
+  LongLivedWindows* windows = nullptr;
+  std::unique_ptr<LongLivedWindows> longLived;
+  std::unique_ptr<TPrincipal> main;
+  {
+    // The main window first, then the long-lived dialogs it owns.
+    TPrincipalCommands commands;
+    main = std::make_unique<TPrincipal>(commands);
+    SetApplicationMainWindow(main->Handle());
+    longLived = std::make_unique<LongLivedWindows>(main->Handle());
+    windows = longLived.get();
+    if (windows->wait.Created()) SetWaitMessageDisplay(&windows->wait);
+  }
+  InitialiseProgram(interactive);
+  if (interactive && !Program.HelpAvailable)
+    ShowMessageBox("Le fichier d'aide PIVALUNE.HLP n'est pas installé.", MessageKind::Warning,
+                   MessageButtons::Ok);
+  WaitForSplash(splash);
+  splash.Hide();
+
+  int exitCode = 0;
+  if (!interactive) {
+    HourGlass busy;
+    RunCommandLineMode(parameters);
+  } else if (main->Created()) {
+    OfferResumption();
+    main->Show();
+    exitCode = RunMessageLoop();
+  }
+  SetWaitMessageDisplay(nullptr);
+  main.reset();
+  longLived.reset();
+  DestroyApplicationWindow();
+  return exitCode;
+}
