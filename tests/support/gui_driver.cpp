@@ -1,0 +1,100 @@
+#include "support/gui_driver.h"
+
+#include <algorithm>
+
+namespace {
+
+struct Search {
+  std::string title;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM param) {
+  auto& s = *reinterpret_cast<Search*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  if (TextOf(window) == s.title) {
+    s.found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct ChildSearch {
+  std::string text, cls;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+  auto& s = *reinterpret_cast<ChildSearch*>(param);
+  char cls[64] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (!s.cls.empty() && _stricmp(cls, s.cls.c_str()) == 0) s.found.push_back(window);
+  if (s.cls.empty() && TextOf(window) == s.text) s.found.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::string TextOf(HWND window) {
+  char text[4096] = {};
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 2000, nullptr);
+  return text;
+}
+
+HWND WaitForWindow(const std::string& title, int milliseconds) {
+  for (int waited = 0; waited <= milliseconds; waited += 20) {
+    Search s{title};
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&s));
+    if (s.found) return s.found;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+HWND FindControl(HWND parent, const std::string& text) {
+  ChildSearch s{text, "", {}};
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&s));
+  return s.found.empty() ? nullptr : s.found.front();
+}
+
+std::vector<HWND> ControlsOfClass(HWND parent, const std::string& cls) {
+  ChildSearch s{"", cls, {}};
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+void Click(HWND button) {
+  // BM_CLICK sent from another thread is processed by the window's own
+  // thread, exactly as a mouse click on it.
+  SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 0, nullptr);
+}
+
+void MouseOver(HWND control) {
+  PostMessageA(control, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+  Sleep(100);
+}
+
+std::string MessageBoxText(HWND box) {
+  for (HWND s : ControlsOfClass(box, "Static")) {
+    std::string text = TextOf(s);
+    if (!text.empty()) return text;
+  }
+  return "";
+}
+
+std::string AnswerMessageBox(const std::string& title, int button, int milliseconds) {
+  HWND box = WaitForWindow(title, milliseconds);
+  if (!box) return "";
+  std::string text = MessageBoxText(box);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  return text;
+}
+
+void WhileModal(const std::function<void()>& modal, const std::function<void()>& script) {
+  std::thread driver(script);
+  modal();
+  driver.join();
+}

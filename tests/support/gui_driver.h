@@ -1,0 +1,33 @@
+// Driving the program's real windows from a test: a second thread waits for
+// a window, clicks, types and moves the mouse by messages, and reads texts
+// back, while the test's own thread runs the modal loop under test.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The first visible top-level window of this process with that exact title,
+// waited for up to `milliseconds`; null when none came.
+HWND WaitForWindow(const std::string& title, int milliseconds = 5000);
+// A child control of a window by its exact text (buttons, labels, boxes).
+HWND FindControl(HWND parent, const std::string& text);
+// Every child control of a window of a class ("Button", "Edit", "ListBox", "Static").
+std::vector<HWND> ControlsOfClass(HWND parent, const std::string& cls);
+std::string TextOf(HWND window);
+
+// Clicks a button as the user would (press and release, processed by the
+// window's own thread).
+void Click(HWND button);
+// Moves the mouse over a control: the message the hint filter sees.
+void MouseOver(HWND control);
+// Answers the message box of that title (as the keyboard would) and gives
+// its text; "" when none came.
+std::string AnswerMessageBox(const std::string& title, int button, int milliseconds = 5000);
+// The text of a message box's message (the static control that is not the icon).
+std::string MessageBoxText(HWND box);
+
+// Runs `script` on a second thread while `modal` runs on this one; joins.
+void WhileModal(const std::function<void()>& modal, const std::function<void()>& script);
