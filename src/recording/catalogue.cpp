@@ -49,9 +49,34 @@ bool IsFile(const WIN32_FIND_DATAA& found) {
   return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The ANSI listing functions stop at MAX_PATH whatever the prefix, so a
+// long-path pattern is listed through the wide ones and each name turned
+// back into the ANSI code page.
+template <typename Take>
+void ListLongPattern(const std::string& pattern, Take take) {
+  int length = static_cast<int>(pattern.size());
+  std::wstring wide(MultiByteToWideChar(CP_ACP, 0, pattern.data(), length, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, pattern.data(), length, wide.data(), static_cast<int>(wide.size()));
+  WIN32_FIND_DATAW w;
+  HANDLE h = FindFirstFileExW(wide.c_str(), FindExInfoBasic, &w, FindExSearchNameMatch, nullptr,
+                              FIND_FIRST_EX_LARGE_FETCH);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    WIN32_FIND_DATAA found{};
+    found.dwFileAttributes = w.dwFileAttributes;
+    found.ftLastWriteTime = w.ftLastWriteTime;
+    found.nFileSizeHigh = w.nFileSizeHigh;
+    found.nFileSizeLow = w.nFileSizeLow;
+    WideCharToMultiByte(CP_ACP, 0, w.cFileName, -1, found.cFileName, MAX_PATH, nullptr, nullptr);
+    take(found);
+  } while (FindNextFileW(h, &w));
+  FindClose(h);
+}
+
 // Lists one pattern, handing every entry on in listing order.
 template <typename Take>
 void ListPattern(const std::string& pattern, Take take) {
+  if (pattern.rfind("\\\\?\\", 0) == 0) return ListLongPattern(pattern, take);
   WIN32_FIND_DATAA found;
   HANDLE h = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                               nullptr, FIND_FIRST_EX_LARGE_FETCH);

@@ -98,19 +98,40 @@ void RemoveTree(const std::string& path) {
 }
 
 int RunHostCommand(const std::string& commandLine) {
+  // Wine starts a Unix program without a process handle to wait on or to
+  // read the exit code from: the command runs from a script that leaves its
+  // exit code in a file, which is awaited here.
+  static int calls = 0;
+  char temp[MAX_PATH] = {};
+  Check(GetTempPathA(MAX_PATH, temp) != 0, "GetTempPath");
+  std::string base = std::string(temp) + "pvhost" + std::to_string(GetCurrentProcessId()) + "_" +
+                     std::to_string(++calls);
+  std::string script = base + ".sh", rc = base + ".rc";
+  DeleteFileA(rc.c_str());
+  std::string unixRc = UnixPathOf(rc);
+  std::ofstream(script, std::ios::binary)
+      << commandLine << "\necho $? > \"" << unixRc << ".tmp\"\nmv \"" << unixRc << ".tmp\" \""
+      << unixRc << "\"\n";
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  std::string cmd = commandLine;
+  std::string cmd = "/bin/sh \"" + UnixPathOf(script) + "\"";
   Check(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                        &si, &pi),
         "CreateProcess " + commandLine);
-  WaitForSingleObject(pi.hProcess, 60000);
-  DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  return static_cast<int>(code);
+  if (pi.hProcess) CloseHandle(pi.hProcess);
+  if (pi.hThread) CloseHandle(pi.hThread);
+  int code = -1;
+  for (int waited = 0; waited < 60000; waited += 10) {
+    if (GetFileAttributesA(rc.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      std::ifstream(rc) >> code;
+      break;
+    }
+    Sleep(10);
+  }
+  DeleteFileA(rc.c_str());
+  DeleteFileA(script.c_str());
+  return code;
 }
 
 std::string UnixPathOf(const std::string& windowsPath) {
