@@ -67,9 +67,11 @@ std::vector<HWND> ControlsOfClass(HWND parent, const std::string& cls) {
 }
 
 void Click(HWND button) {
-  // BM_CLICK sent from another thread is processed by the window's own
-  // thread, exactly as a mouse click on it.
-  SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, 0, nullptr);
+  // Posted, so that a handler that opens a message box does not hold this
+  // thread, which has to answer it; the window's own thread presses and
+  // releases the button as a mouse click would.
+  PostMessageA(button, BM_CLICK, 0, 0);
+  Sleep(50);
 }
 
 void MouseOver(HWND control) {
