@@ -83,10 +83,8 @@ void CompareStates() {
   report::Writer out(reportFile);
 
   out.Line(report::HeaderLine(Program.AnalysisMode, Program.AnalysedAppName, RecordingDateText()));
-  std::string second;
-  if ((Program.AnalysisMode == 2 || Program.AnalysisMode == 3) &&
-      report::SecondHeaderLine(FirstLineOf(MemberName(before, 0)), second))
-    out.Line(second);
+  if (Program.AnalysisMode == 2 || Program.AnalysisMode == 3)
+    out.Line(report::SecondHeaderLine(FirstLineOf(MemberName(before, 0))));
 
   std::string title;
   ReadTextLine(afterIndex, title);

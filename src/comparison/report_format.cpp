@@ -18,11 +18,9 @@ std::string HeaderLine(uint8_t analysisMode, std::string_view appName, std::stri
   }
 }
 
-bool SecondHeaderLine(std::string_view beforeDateLine, std::string& line) {
+std::string SecondHeaderLine(std::string_view beforeDateLine) {
   int at = PosFolded(" le ", beforeDateLine);
-  if (at == 0) return false;
-  line = "  par rapport au " + std::string(beforeDateLine.substr(at + 3));
-  return true;
+  return "  par rapport au " + std::string(beforeDateLine.substr(at == 0 ? 0 : at + 3));
 }
 
 std::string CountLine(uint64_t changes) {

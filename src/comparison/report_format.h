@@ -31,8 +31,8 @@ std::string ReportExtension(uint8_t analysisMode);
 // The first header line; dateText is "le dd/mm/yyyy à hh:nn:ss".
 std::string HeaderLine(uint8_t analysisMode, std::string_view appName, std::string_view dateText);
 // Modes 2 and 3 only: "  par rapport au " + what follows " le " in the
-// before state's date line; false when that line holds no " le ".
-bool SecondHeaderLine(std::string_view beforeDateLine, std::string& line);
+// before state's date line, or the whole line when it holds no " le ".
+std::string SecondHeaderLine(std::string_view beforeDateLine);
 // " Aucune modification", " 1 modification", " 12 modifications".
 std::string CountLine(uint64_t changes);
 std::string UnreadableOldMemberLine(std::string_view title);

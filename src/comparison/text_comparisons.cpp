@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "services/folding.h"
+#include "services/io_error.h"
 #include "services/text_lines.h"
 
 bool WritesContextLines(uint8_t analysisMode) {
@@ -85,6 +86,7 @@ std::vector<ProfileEntry> ProfileEntries(std::istream& in) {
 // ---- registry -------------------------------------------------------------
 
 constexpr int MaxKeyDepth = 25;
+constexpr int ReadFault = 30;  // ERROR_READ_FAULT
 
 bool IsKeyLine(const std::string& line) { return !line.empty() && line[0] >= 'a' && line[0] <= 'z'; }
 
@@ -163,7 +165,9 @@ struct SnapshotSide {
         has = true;
         return;
       }
-    if (in.bad()) throw DamagedMember("unreadable snapshot");
+    // Not caught by the block: a snapshot that cannot be read ends the run
+    // as a new member that cannot be opened does.
+    if (in.bad()) throw IoError(ReadFault, "cannot read a registry snapshot");
   }
 };
 
