@@ -56,6 +56,7 @@ class SnapshotWriter {
   explicit SnapshotWriter(TextFileWriter& out) : out_(out), data_(1000), name_(ValueNameBuffer) {}
 
   void DumpRoot(HKEY root, const char* rootName) {
+    users_ = root == HKEY_USERS;
     out_.WriteLine(std::string(1, RootLetter) + rootName);
     DumpValues(root);
     DumpSubKeys(root, RootLetter - 1);
@@ -98,20 +99,33 @@ class SnapshotWriter {
     }
     std::stable_sort(names.begin(), names.end(), FoldedLess);
     for (const auto& name : names) {
+      if (IsOwnSettingsKey(name)) continue;
       HKEY sub = nullptr;
       if (RegOpenKeyExA(key, name.c_str(), 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &sub) !=
           ERROR_SUCCESS)
         continue;
       out_.WriteLine(letter + name);
       DumpValues(sub);
+      path_.push_back(name);
       DumpSubKeys(sub, static_cast<char>(letter - 1));
+      path_.pop_back();
       RegCloseKey(sub);
     }
+  }
+
+  // The program's own settings (HKey_Users\<user>\Software\Ostralec\Pivalune)
+  // are left out, as the program directory is left out of catalogues: they
+  // change with every recording, and a restore would write them back.
+  bool IsOwnSettingsKey(const std::string& name) const {
+    return users_ && path_.size() == 3 && CompareFolded(path_[1], "Software") == 0 &&
+           CompareFolded(path_[2], "Ostralec") == 0 && CompareFolded(name, "Pivalune") == 0;
   }
 
   TextFileWriter& out_;
   std::vector<BYTE> data_;
   std::vector<char> name_;
+  bool users_ = false;
+  std::vector<std::string> path_;  // the names below the root down to the current key
 };
 
 }  // namespace

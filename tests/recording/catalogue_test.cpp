@@ -92,11 +92,12 @@ TEST_F(ExclusionList, FragmentsAreFoundAnywhereInTheUpperCasedPath) {
 
 TEST(TMaStringList, AjouteInsertsAtTheSortedPlaceBeforeEqualStrings) {
   EXPECT_EQ(AjouteEach({"b", "A", "a", "C", "B"}), (Strings{"a", "A", "B", "b", "C"}));
-  // "õ" ranks above letters, digits and signs; accented letters are not folded.
+  // "õ" ranks above letters, digits and signs; accented letters fold as in
+  // the comparison, so "été" and "ete" are equal and the later listed first.
   EXPECT_EQ(AjouteEach({Entry("ABC"), Entry("ABCD"), Entry("ABC.TXT"), Entry("été"),
                         Entry("Zoo"), Entry("ete"), Entry("_x"), Entry("a")}),
             (Strings{Entry("ABC.TXT"), Entry("ABCD"), Entry("ABC"), Entry("a"), Entry("ete"),
-                     Entry("Zoo"), Entry("_x"), Entry("été")}));
+                     Entry("été"), Entry("Zoo"), Entry("_x")}));
 }
 
 TEST(TMaStringList, SortAsAjouteGivesTheOrderOfAjouteOneByOne) {
@@ -138,7 +139,7 @@ void BuildFixtureDrive(const std::string& d) {
               H = FILE_ATTRIBUTE_HIDDEN, S = FILE_ATTRIBUTE_SYSTEM;
   for (const char* dir :
        {"JEUX", "JEUX\\SAVE", "WINDOWS", "WINDOWS\\SYSTEM", "WINDOWS\\TEMP", "WINDOWS\\SYSBCKUP",
-        "apps", "apps\\deep", "apps\\deep\\deeper", "Zeta", "RECYCLED", "PIVALUNE", ".config",
+        "apps", "apps\\deep", "apps\\deep\\deeper", "apps_old", "Zeta", "RECYCLED", "PIVALUNE", ".config",
         ".config\\sub"})
     MakeFixtureDirectory(d + dir);
 
@@ -165,6 +166,9 @@ void BuildFixtureDrive(const std::string& d) {
   WriteFixtureFile(d + "WINDOWS\\SYSBCKUP\\SHELL.DLL", "d", t3);
   WriteFixtureFile(d + "apps\\tool.exe", std::string(10, 't'), t2);
   WriteFixtureFile(d + "apps\\deep\\deeper\\x.dat", "", t4);
+  // "apps_old" lists before "apps" but its block comes after: paths are in
+  // the order the comparison merges them.
+  WriteFixtureFile(d + "apps_old\\tool.exe", std::string(9, 't'), t3);
   WriteFixtureFile(d + "RECYCLED\\INFO2", "r", t4, H);
   WriteFixtureFile(d + "PIVALUNE\\PIVALUNE.EXE", "exe", t2);
   WriteFixtureFile(d + "PIVALUNE\\ASYK3DD.000", "* \r\n", T1);
@@ -176,7 +180,7 @@ void BuildFixtureDrive(const std::string& d) {
   const std::pair<const char*, uint32_t> dates[] = {
       {"JEUX\\SAVE", t4},    {"JEUX", T1},         {"WINDOWS\\SYSTEM", t3},
       {"WINDOWS\\TEMP", t4}, {"WINDOWS\\SYSBCKUP", t3}, {"WINDOWS", t2},
-      {"apps\\deep\\deeper", t4}, {"apps\\deep", t4}, {"apps", t2},
+      {"apps\\deep\\deeper", t4}, {"apps\\deep", t4}, {"apps", t2}, {"apps_old", t3},
       {"Zeta", t3},          {"RECYCLED", t4},     {"PIVALUNE", T1},
       {".config\\sub", t2},  {".config", t2},
   };

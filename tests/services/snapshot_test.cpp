@@ -129,3 +129,22 @@ TEST(RegistrySnapshot, KeysBelowTheLastDepthLetterAreLeftOut) {
     EXPECT_TRUE(c == 'B' || c == 'S' || c == 'W' || (c >= 'a' && c <= 'y')) << line;
   }
 }
+
+TEST(RegistrySnapshot, LeavesOutTheProgramsOwnSettingsOfEveryUser) {
+  RegistrySandbox sandbox;
+  HKEY lm = HKEY_LOCAL_MACHINE, users = HKEY_USERS;
+  SetValue(users, "S-1-5-21-1\\Software\\Ostralec\\Pivalune", "Bat", REG_SZ, Sz("ASYK3DD"));
+  SetValue(users, "S-1-5-21-1\\Software\\Ostralec\\Pivalune\\Sous", "X", REG_SZ, Sz("1"));
+  SetValue(users, ".DEFAULT\\software\\ostralec\\PIVALUNE", "Last", REG_SZ, Sz("A.PV2"));
+  SetValue(users, "S-1-5-21-1\\Software\\Ostralec\\Autre", "Garde", REG_SZ, Sz("oui"));
+  // Only the users' settings key is the program's: the same path elsewhere stays.
+  SetValue(lm, "Software\\Ostralec\\Pivalune", "Machine", REG_SZ, Sz("oui"));
+  SetValue(users, "S-1-5-21-1\\Pivalune", "Ailleurs", REG_SZ, Sz("oui"));
+  std::string file = ScratchDirectory() + "snapshot.txt";
+  WriteRegistrySnapshot(file);
+  const std::string expected =
+      "BDR95\r\nyHKey_Local_Machine\r\nxSoftware\r\nwOstralec\r\nvPivalune\r\nSMachine=oui\r\n"
+      "yHKey_Users\r\nx.DEFAULT\r\nwsoftware\r\nvostralec\r\n"
+      "xS-1-5-21-1\r\nwPivalune\r\nSAilleurs=oui\r\nwSoftware\r\nvOstralec\r\nuAutre\r\nSGarde=oui\r\n";
+  EXPECT_EQ(ReadWholeFile(file), expected);
+}
