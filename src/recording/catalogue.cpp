@@ -104,20 +104,6 @@ void ListDirectory(const std::string& directory, const std::string& mask,
   });
 }
 
-// The sub-directories in the order of their paths ("NAME\"), so that the
-// directory lines of a whole catalogue stand in the order the comparison
-// merges them. Entry-line order differs where a name is the beginning of
-// another: "A_" lists before "A" (by "õ"), but "C:\A\" comes before "C:\A_\".
-std::vector<std::string> VisitOrder(const std::vector<std::string>& subDirectoryLines) {
-  std::vector<std::string> names;
-  names.reserve(subDirectoryLines.size());
-  for (const auto& line : subDirectoryLines) names.push_back(CatalogueEntryName(line));
-  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return CompareFolded(a + "\\", b + "\\") < 0;
-  });
-  return names;
-}
-
 }  // namespace
 
 void BuildExclusionList(const std::string& text) {
@@ -143,14 +129,11 @@ bool IsExcluded(const std::string& directory) {
                      });
 }
 
-// Entries are ordered as the comparison merges them, with the folding of
-// CompareFolded: ordering accented names as plain bytes would make the merge
-// pair them wrongly, and report files that were there all along as removed
-// and added again.
 void TMaStringList::Ajoute(const std::string& s) {
-  auto at = std::lower_bound(strings_.begin(), strings_.end(), s,
-                             [](const std::string& existing, const std::string& added) {
-                               return CompareFolded(existing, added) < 0;
+  std::string key = UpperAsciiOnly(s);
+  auto at = std::lower_bound(strings_.begin(), strings_.end(), key,
+                             [](const std::string& existing, const std::string& k) {
+                               return UpperAsciiOnly(existing) < k;
                              });
   strings_.insert(at, s);
 }
@@ -159,7 +142,7 @@ void TMaStringList::SortAsAjoute(std::vector<std::string>& strings) {
   // Ajoute puts a new string before the equal ones already there, so equal
   // keys end up in reverse listing order.
   std::vector<std::string> keys(strings.size());
-  std::transform(strings.begin(), strings.end(), keys.begin(), FoldUpper);
+  std::transform(strings.begin(), strings.end(), keys.begin(), UpperAsciiOnly);
   std::vector<size_t> order(strings.size());
   std::iota(order.begin(), order.end(), size_t{0});
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
@@ -186,6 +169,6 @@ void CatalogueDirectory(const std::string& directory, const std::string& mask,
   files = {};  // gone before the sub-directories are visited
 
   if (!recurse) return;
-  for (const auto& name : VisitOrder(subDirectories))
-    CatalogueDirectory(directory + name + "\\", mask, file, true);
+  for (const auto& line : subDirectories)
+    CatalogueDirectory(directory + CatalogueEntryName(line) + "\\", mask, file, true);
 }
