@@ -29,6 +29,28 @@ LineClass Classify(const std::string& line) {
   return attributes & 16 ? LineClass::SubDirectory : LineClass::File;
 }
 
+// The order in which the catalogue scan writes its lines, which the merge
+// must follow to pair them: entries by their whole line with only a-z
+// upper-cased, directories depth first with sub-directories in the order of
+// their entry lines. A "\" of a path stands where the entry line has its
+// "õ". CompareFolded disagrees with it on accented letters and on the signs
+// between "\" and "õ" ("_", "~"...), and would then take a directory or a
+// file for removed that is only further on.
+int CatalogueOrder(const std::string& a, const std::string& b, bool directoryLines) {
+  auto rank = [directoryLines](char c) {
+    if (directoryLines && c == '\\') c = EntrySeparator;
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return static_cast<unsigned char>(c);
+  };
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = rank(a[i]), y = rank(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
 // The packed date-time of an entry, as the unsigned number it encodes.
 uint32_t EntryTime(const std::string& line) {
   std::string text = CatalogueEntryTime(line);
@@ -130,7 +152,7 @@ class CatalogueMerge {
       if (context_.olderVersions && EntryTime(new_.line) < EntryTime(old_.line))
         context_.olderVersions->push_back(current_ + before);
       old_.need = new_.need = true;
-    } else if (CompareFolded(old_.line, new_.line) < 0) {
+    } else if (CatalogueOrder(old_.line, new_.line, false) < 0) {
       File(report::Removed, old_);
     } else {
       File(report::Added, new_);
@@ -143,7 +165,7 @@ class CatalogueMerge {
     const L o = old_.cls, n = new_.cls;
     switch (o) {
       case L::Directory:
-        if (n == L::Directory) Enter(CompareFolded(old_.line, new_.line) < 0 ? old_ : new_);
+        if (n == L::Directory) Enter(CatalogueOrder(old_.line, new_.line, true) < 0 ? old_ : new_);
         else if (n == L::File) File(report::Added, new_);
         else if (n == L::SubDirectory) SubDirectory(report::Added, new_);
         else Enter(old_);
@@ -154,7 +176,7 @@ class CatalogueMerge {
         else SubDirectory(report::Added, new_);
         return;
       case L::SubDirectory:
-        if (n == L::SubDirectory && CompareFolded(old_.line, new_.line) >= 0)
+        if (n == L::SubDirectory && CatalogueOrder(old_.line, new_.line, false) >= 0)
           SubDirectory(report::Added, new_);
         else
           SubDirectory(report::Removed, old_);
