@@ -120,7 +120,11 @@ std::string CatalogueEntryDisplay(std::string_view line) {
   int day = (packed >> 16) & 0x1F, month = (packed >> 21) & 0x0F;
   int year = static_cast<int>((packed >> 25) & 0x7F) + 1980;
   int hour = (packed >> 11) & 0x1F, minute = (packed >> 5) & 0x3F;
-  return PadRight(CatalogueEntryName(line), 12) + " " + PadLeft(size, 8) + " " +
+  // The size ends at column 21 behind a name of up to 12 characters; a
+  // longer name is followed by one blank and the size, without alignment.
+  std::string name = CatalogueEntryName(line);
+  std::string columns = name.size() > 12 ? name + " " + size : PadRight(name, 12) + " " + PadLeft(size, 8);
+  return columns + " " +
          TwoDigits(day) + "/" + TwoDigits(month) + "/" + std::to_string(year) + " " +
          TwoDigits(hour) + ":" + TwoDigits(minute);
 }

@@ -118,11 +118,11 @@ TEST(CatalogueLines, DisplayAndListText) {
   // 1 January 1980 at 00:00 and a short name: padded on both sides.
   EXPECT_EQ(CatalogueEntryDisplay("A\xF5" "0[2162688]32"),
             "A" + std::string(19, ' ') + "0 01/01/1980 00:00");
-  // A longer name is not cut and pushes the size to the right.
+  // A longer name is not cut: one blank, then the size without alignment.
   EXPECT_EQ(CatalogueEntryDisplay("Documentation.html\xF5" "77[629502051]32"),
-            "Documentation.html" + std::string(7, ' ') + "77 05/12/1998 14:03");
+            "Documentation.html 77 05/12/1998 14:03");
   EXPECT_EQ(CatalogueEntryListText("Documentation.html\xF5" "77[629502051]32"),
-            "Documentation.html\t      77 05/12/1998 14:03");
+            "Documentation.html\t.html 77 05/12/1998 14:03");
   // A size of more than eight digits has no blank in front of it.
   EXPECT_EQ(CatalogueEntryDisplay("WIN386.SWP\xF5" "2147483647[629502051]34"),
             "WIN386.SWP   2147483647 05/12/1998 14:03");
