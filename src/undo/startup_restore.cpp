@@ -39,16 +39,20 @@ std::string CountText(unsigned changes) {
 }
 
 // The section's lines, in capitals, up to the line that is empty after the
-// conversion.
-std::vector<std::string> ReadChangeLines(ReportReader& report) {
-  std::vector<std::string> lines;
+// conversion. False when a damaged line ended the section early: the lines
+// before it are kept, so that the work file shows how far the rebuild got.
+bool ReadChangeLines(ReportReader& report, std::vector<std::string>& lines) {
   std::string line;
-  while (report.Next(line)) {
-    std::string folded = FoldUpper(line);
-    if (folded.empty()) break;
-    lines.push_back(folded);
+  try {
+    while (report.Next(line)) {
+      std::string folded = FoldUpper(line);
+      if (folded.empty()) break;
+      lines.push_back(folded);
+    }
+  } catch (const DamagedReport&) {
+    return false;
   }
-  return lines;
+  return true;
 }
 
 std::vector<std::string> ReadFileLines(const std::string& target) {
@@ -179,7 +183,7 @@ void RestoreStartupFile(const std::string& header, ReportReader& report, LineSin
     file = ReadFileLines(target);
     TextFileWriter work(workName);
     try {
-      changes = ReadChangeLines(report);
+      interrupted = !ReadChangeLines(report, changes);
       StartupMerge merge(changes, file, work);
       if (Program.UninstallMode) merge.Uninstall();
       else merge.Restore();

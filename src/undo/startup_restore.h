@@ -1,4 +1,4 @@
-// Taking back the changes of AUTOEXEC.BAT, CONFIG.SYS and MSDOS.SYS.
+// Taking back the changes of AUTOEXEC.BAT and CONFIG.SYS.
 #pragma once
 #include <string>
 

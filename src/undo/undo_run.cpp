@@ -78,6 +78,7 @@ class Undo {
     } catch (const std::bad_alloc&) {
       log.WriteLine(UndoInterruptedText);
     }
+    in.close();
     RestoreRegistry(registryLines_, log);
     log.Close();
     // Deleted last: until the whole run has ended, a crash leaves the
@@ -186,11 +187,13 @@ class Undo {
       } else if (line.rfind("Modifications dans", 0) == 0) {
         std::string target = line.size() > 19 ? line.substr(19, 100) : "";
         // File names are compared without regard to case: Windows NT and
-        // Wine list them in lower case.
+        // Wine list them in lower case. MSDOS.SYS, although the comparison
+        // writes it in start-up form, is a profile: it is put back entry by
+        // entry, which keeps its other lines, their case and its attributes,
+        // where a rebuild would fill it with "rem" lines it cannot read.
         if (PosFolded("\\WIN.INI", line))
           RestoreProfileFile(line, true, target, report, log);
-        else if (PosFolded("AUTOEXEC.BAT", line) || PosFolded("CONFIG.SYS", line) ||
-                 PosFolded("MSDOS.SYS", line))
+        else if (PosFolded("AUTOEXEC.BAT", line) || PosFolded("CONFIG.SYS", line))
           RestoreStartupFile(line, report, log);
         else if (PosFolded("BASE DE REGISTRE", line))
           CollectRegistrySection(report, registryLines_);
@@ -343,7 +346,11 @@ class Undo {
 }  // namespace
 
 std::string UndoLogNameOf(const std::string& reportName) {
-  return reportName.substr(0, reportName.find('.')) + ".PV3";
+  // The dot is looked for in the file name only: a report kept in a
+  // directory whose name has a dot must not name its log after that.
+  size_t nameStart = reportName.find_last_of("\\:");
+  nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+  return reportName.substr(0, reportName.find('.', nameStart)) + ".PV3";
 }
 
 bool RemoveFileUndoable(const std::string& path, bool* recycled) {
