@@ -53,8 +53,8 @@ BOOL CALLBACK AddWindowTitle(HWND window, LPARAM param) {
   if (!IsWindowVisible(window)) return TRUE;
   HWND owner = window;
   while (HWND next = GetWindow(owner, GW_OWNER)) owner = next;
-  char title[257] = {};
-  GetWindowTextA(owner, title, 256);
+  char title[257] = {};  // titles are read up to 256 characters
+  GetWindowTextA(owner, title, sizeof title);
   if (title[0] == '\0') return TRUE;
   bool known = std::any_of(list.begin(), list.end(),
                            [&](const WindowListEntry& e) { return e.title == title; });
