@@ -1,0 +1,56 @@
+#!/bin/bash
+# Runs the recording benchmark in a Wine prefix of its own under the build
+# directory: the prefix is made on first use and reused afterwards
+# (PV_BENCH_FRESH=1 makes a new one), with a persistent wineserver that is
+# stopped again at the end. Extra arguments go to the benchmark
+# (--dirs N --files N --keys N --values N --reps N).
+#
+# The generated tree lives under $BUILD/benchrun/work on the build
+# directory's own file system, not in /tmp. The benchmark removes it, its
+# drive links and its registry keys itself, also on Ctrl+C; this script
+# removes whatever a killed run left behind.
+set -eu
+build=${1:-build}
+shift || true
+root=$(cd "$(dirname "$0")/.." && pwd)
+run=$root/$build/benchrun
+work=$run/work
+exe=$root/$build/bin/bench_recording.exe
+
+[ -f "$exe" ] || { echo "no $exe: run make build BUILD=$build first" >&2; exit 1; }
+[ "${PV_BENCH_FRESH:-0}" = 1 ] && rm -rf "$run"
+mkdir -p "$run/home" "$run/xdg"
+export WINEPREFIX=$run/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME=$run/home            # the prefix links the shell folders here
+export XDG_DATA_HOME=$run/xdg
+# File dates are converted to local time; a zone with daylight saving time
+# makes that conversion do its real work.
+export TZ=${TZ:-Europe/Paris}
+
+leftovers() {
+  # Drive links into the work directory, then the work directory itself.
+  # The registry keys are volatile: they end with the server.
+  if [ -d "$WINEPREFIX/dosdevices" ]; then
+    for link in "$WINEPREFIX"/dosdevices/?:; do
+      [ -L "$link" ] || continue
+      case "$(readlink "$link")" in "$work"/*) rm -f "$link" ;; esac
+    done
+  fi
+  rm -rf "$work"
+}
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  leftovers
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+echo "free space for the tree: $(df -h --output=avail "$run" | tail -1 | tr -d ' ')"
+leftovers
+mkdir -p "$WINEPREFIX"
+wineserver -p 2>/dev/null || true  # a server left by an earlier run is reused
+/usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
+
+/usr/lib/wine/wine64 "$exe" --work "Z:${work//\//\\}" "$@" </dev/null
