@@ -1,9 +1,9 @@
-# make build | test | bench | clean. Each target installs the Debian
+# make build | run | test | bench | clean. Each target installs the Debian
 # packages it needs first, so a fresh Debian 12 machine needs nothing else.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps configure build test bench clean
+.PHONY: deps configure build run test bench clean
 
 deps:
 	@sh tools/deps.sh
@@ -15,6 +15,11 @@ configure: deps $(BUILD)/CMakeCache.txt
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory
+
+# The main job shown in a Wine prefix of its own, without a display (the
+# same with one, for now).
+run: build
+	demo/run-demo.sh $(BUILD)
 
 test: build
 	tests/run-tests.sh $(BUILD)
