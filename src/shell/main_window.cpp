@@ -92,6 +92,8 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
   for (const Button* b : {&btnInstaller, &btnEnregistrer, &BitBtn1, &btnDesinstaller, &btnComparer,
                           &btnNettoyer, &btnSecurite, &btnRestaurer})
     b->SetEnabled(false);
+  btnConfiguration.SetEnabled(static_cast<bool>(commands_.configuration));
+  btnRapport.SetEnabled(static_cast<bool>(commands_.report));
   btnArchivage.SetEnabled(static_cast<bool>(commands_.archive));
   barredEtat = AddHintBar(BarHeight);
   BuildMenu();
@@ -166,20 +168,15 @@ void TPrincipal::FormDestroyQuery() {
 
 bool TPrincipal::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
-    case WM_ACTIVATE: {
-      // Coming back from one of our own message boxes is not a new
-      // activation: the reminder would otherwise ask again at once.
-      HWND previous = reinterpret_cast<HWND>(lParam);
-      char cls[16] = {};
-      DWORD pid = 0;
-      if (previous) GetWindowThreadProcessId(previous, &pid);
-      if (previous) GetClassNameA(previous, cls, sizeof cls);
-      if (LOWORD(wParam) != WA_INACTIVE && pid == GetCurrentProcessId() && std::string(cls) == "#32770") {
+    case WM_ACTIVATE:
+      // Coming back from one of the program's own message boxes (the
+      // reminder itself, the quit question) is not a new activation: the
+      // reminder would otherwise ask again at once.
+      if (LOWORD(wParam) != WA_INACTIVE && GetTickCount() - LastMessageBoxClosed() < 1000) {
         result = DefWindowProcA(Handle(), message, wParam, lParam);
         return true;
       }
       return false;
-    }
     case WM_CLOSE:
       if (!closing_ && FormCloseQuery()) {
         closing_ = true;

@@ -273,7 +273,11 @@ void TForm::Hide() { ShowWindow(h_, SW_HIDE); }
 
 void TForm::Close(int modalResult) {
   ModalResult = modalResult == mrNone ? mrCancel : modalResult;
-  if (!modal_) Hide();
+  // A handler run by a sent message (a click sent from another thread or
+  // program) runs inside GetMessage, which would go on waiting: wake the
+  // modal loop so that it sees the result.
+  if (modal_) PostMessageA(h_, WM_NULL, 0, 0);
+  else Hide();
 }
 
 int TForm::ShowModal() {

@@ -24,12 +24,17 @@ UINT StyleOf(MessageKind kind, MessageButtons buttons) {
   return icon | set;
 }
 
+unsigned MessageBoxClosedAt = 0;
+
 }  // namespace
+
+unsigned LastMessageBoxClosed() { return MessageBoxClosedAt; }
 
 int ShowMessageBox(const std::string& text, MessageKind kind, MessageButtons buttons, int) {
   HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   HWND owner = GetActiveWindow();
   int answer = MessageBoxA(owner, text.c_str(), TitleOf(kind), StyleOf(kind, buttons) | MB_TASKMODAL);
+  MessageBoxClosedAt = GetTickCount();
   SetCursor(previous);
   return answer;
 }

@@ -1,0 +1,153 @@
+#include "shell/report_chooser.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "services/folding.h"
+#include "shell/program_state.h"
+#include "ui/messages.h"
+
+namespace {
+
+constexpr int Margin = 8, Gap = 6, ButtonWidth = 75, ButtonHeight = 25, BarHeight = 22;
+constexpr int ListHeight = 224;
+// The title, and room for an eight-plus-three file name after it.
+constexpr int ListColumns = static_cast<int>(ChooserTitleWidth) + 12;
+
+bool IsReportName(const std::string& name) {
+  return PosFolded(".PV2", name) > 0 || PosFolded(".PV1", name) > 0 || PosFolded(".PV3", name) > 0;
+}
+
+bool IsExistingFile(const std::string& name) {
+  DWORD a = GetFileAttributesA(name.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The first line of a file, without its line end. Only the beginning of
+// the file is read: the list shows no more than 65 characters of it, and a
+// report can be large.
+bool ReadFirstLine(const std::string& name, std::string& line) {
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  char buffer[512];
+  DWORD got = 0;
+  bool ok = ReadFile(h, buffer, sizeof buffer, &got, nullptr) != 0;
+  CloseHandle(h);
+  if (!ok) return false;
+  std::string_view text(buffer, got);
+  line = std::string(text.substr(0, text.find_first_of("\r\n")));
+  return true;
+}
+
+int CharacterWidth(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return metrics.tmAveCharWidth > 0 ? metrics.tmAveCharWidth : 7;
+}
+
+}  // namespace
+
+std::string ChooserLine(std::string_view firstLine, std::string_view fileName) {
+  std::string line(firstLine.substr(std::min<size_t>(2, firstLine.size())));
+  line.resize(ChooserTitleWidth, ' ');
+  line.append(fileName);
+  return line;
+}
+
+HFONT CreateReportFont() {
+  HDC dc = GetDC(nullptr);
+  int height = -MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, dc);
+  return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     FIXED_PITCH | FF_MODERN, "Courier New");
+}
+
+TChoisir::TChoisir(HWND owner) {
+  listFont_ = CreateReportFont();
+  const int listWidth = ListColumns * CharacterWidth(listFont_) + GetSystemMetrics(SM_CXVSCROLL) + 6;
+  const int width = listWidth + 2 * Margin;
+  const int buttonsY = Margin + ListHeight + Margin;
+  const int height = buttonsY + ButtonHeight + Margin + BarHeight;
+  if (!CreateForm(owner, Title, width, height)) return;
+  HelpContext = HelpContextChooser;
+
+  Liste = AddListBox(Margin, Margin, listWidth, ListHeight, false, false,
+                     " choisissez le rapport à ouvrir", [this] { ListeDblClick(); });
+  SetFont(Liste, listFont_);
+  int x = width - Margin - 3 * ButtonWidth - 2 * Gap;
+  btnOuvrir = AddButton("&Ouvrir", x, buttonsY, ButtonWidth, ButtonHeight, [this] { btnOuvrirClick(); },
+                        " ouvre le rapport sélectionné", true);
+  x += ButtonWidth + Gap;
+  btnAnnuler = AddButton("Annuler", x, buttonsY, ButtonWidth, ButtonHeight,
+                         [this] { btnAnnulerClick(); }, " referme cette fenêtre sans ouvrir de rapport");
+  x += ButtonWidth + Gap;
+  btnAide = AddButton("Aide", x, buttonsY, ButtonWidth, ButtonHeight, [this] { btnAideClick(); },
+                      HintHelp);
+  BarredEtat = AddHintBar(BarHeight);
+}
+
+TChoisir::~TChoisir() {
+  if (listFont_) DeleteObject(listFont_);
+}
+
+// The list is made when the dialog is opened, not each time it becomes
+// active again (after the help window or a message box): the selection of
+// the user stays.
+void TChoisir::FormShow() { fillPending_ = true; }
+
+void TChoisir::FormActivate() {
+  if (!fillPending_) return;
+  fillPending_ = false;
+  FillList();
+}
+
+void TChoisir::FillList() {
+  btnAide.SetEnabled(Program.HelpAvailable);
+  HourGlass busy;
+  Liste.Clear();
+  std::vector<std::string> lines;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((Program.ProgramDirectory + "*.*").c_str(), &found);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      const std::string name = found.cFileName;
+      if (!IsReportName(name)) continue;
+      const std::string path = Program.StorageLocation + name;
+      std::string firstLine;
+      if (!IsExistingFile(path) || !ReadFirstLine(path, firstLine)) continue;
+      lines.push_back(ChooserLine(firstLine, name));
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+  }
+  // The directory comes in the file system's order; the list is alphabetical
+  // without regard to case.
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const std::string& a, const std::string& b) { return CompareFolded(a, b) < 0; });
+  for (const std::string& line : lines) Liste.Add(line);
+}
+
+void TChoisir::btnOuvrirClick() {
+  const int selected = Liste.Selected();
+  if (selected < 0) {
+    Close(mrCancel);
+    return;
+  }
+  const std::string item = Liste.Item(selected);
+  ChosenReport = item.size() > ChooserTitleWidth ? item.substr(ChooserTitleWidth) : "";
+  Close(mrOk);
+}
+
+void TChoisir::btnAnnulerClick() { Close(mrCancel); }
+
+void TChoisir::btnAideClick() { ShowHelp(Handle(), HelpContext); }
+
+void TChoisir::ListeDblClick() { btnOuvrirClick(); }

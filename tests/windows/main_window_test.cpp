@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "shell/main_window.h"
+#include "shell/program_state.h"
+#include "support/gui_driver.h"
+#include "support/wine_fixture.h"
+#include "ui/application.h"
+
+namespace {
+
+class MainWindow : public testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = Program;
+    Program.ProgramDirectory = ScratchDirectory();
+    Program.HelpAvailable = true;
+  }
+  void TearDown() override { Program = saved_; }
+
+  void MakeFiles(int states, int reports) {
+    for (int i = 0; i < states; ++i)
+      WriteFixtureFile(Program.ProgramDirectory + "ETAT00" + std::to_string(i) + ".000", "* \r\n",
+                       PackDosTime(1998, 12, 5, 14, 3, 6));
+    for (int i = 0; i < reports; ++i)
+      WriteFixtureFile(Program.ProgramDirectory + "RAPP00" + std::to_string(i) + (i % 2 ? ".PV2" : ".pv3"),
+                       "* \r\n", PackDosTime(1998, 12, 5, 14, 3, 6));
+  }
+
+  TProgramState saved_;
+};
+
+// Runs the program's message loop while the script drives the window.
+void WhileLooping(const std::function<void()>& script) {
+  WhileModal([] { RunMessageLoop(); }, script);
+}
+
+}  // namespace
+
+TEST_F(MainWindow, ButtonsShowTheirHintsAndTheBareWindowClearsThem) {
+  Program.ConfirmLevel = 1;
+  TPrincipal main({});
+  ASSERT_TRUE(main.Created());
+  const std::pair<const Button*, const char*> hints[] = {
+      {&main.btnInstaller, " contrôle l'installation ou le lancement d'une application"},
+      {&main.btnDesinstaller, " supprime une application installée"},
+      {&main.btnEnregistrer, " enregistre l'état actuel des disques"},
+      {&main.btnComparer, " compare l'état des disques à un état enregistré auparavant"},
+      {&main.btnRestaurer, " restaure un état des disques enregistré auparavant"},
+      {&main.btnConfiguration, " permet de sélectionner les fichiers à surveiller"},
+      {&main.btnRapport, " montre le compte-rendu d'une opération"},
+      {&main.btnArchivage, " permet d'archiver ou d'effacer les rapports de Pivalune"},
+      {&main.BitBtn1, " recherche les fichiers en double sur les disques durs"},
+      {&main.btnNettoyer, " supprime les fichiers temporaires laissés par certaines applications"},
+      {&main.btnSecurite, " sauvegarde ou restaure la dernière version des fichiers-système"},
+      {&main.btnQuitter, " termine cette session de Pivalune"},
+  };
+  std::vector<std::string> seen;
+  std::string afterWindow, afterBar;
+  main.Show();
+  WhileLooping([&] {
+    Sleep(300);  // the moves the system makes when the window appears
+    for (const auto& [button, hint] : hints) {
+      // A disabled button gets no mouse messages: the hint is the button's
+      // own, looked up by the form from the control under the mouse.
+      button->SetEnabled(true);
+      MouseOver(button->Handle());
+      seen.push_back(main.barredEtat.Text());
+    }
+    MouseOver(main.Handle());
+    afterWindow = main.barredEtat.Text();
+    MouseOver(main.btnQuitter.Handle());
+    MouseOver(main.barredEtat.Handle());
+    afterBar = main.barredEtat.Text();
+    PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
+  });
+  ASSERT_EQ(seen.size(), std::size(hints));
+  for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], hints[i].second);
+  EXPECT_EQ(afterWindow, "");
+  EXPECT_EQ(afterBar, "");
+}
+
+TEST_F(MainWindow, CommandsWithoutTheirWindowYetAreDisabled) {
+  TPrincipal main({});
+  for (const Button* b : {&main.btnInstaller, &main.btnEnregistrer, &main.BitBtn1, &main.btnDesinstaller,
+                          &main.btnComparer, &main.btnNettoyer, &main.btnSecurite, &main.btnRestaurer,
+                          &main.btnArchivage, &main.btnConfiguration, &main.btnRapport})
+    EXPECT_FALSE(b->Enabled()) << b->Text();
+  EXPECT_TRUE(main.btnQuitter.Enabled());
+  TPrincipal withDialogs({[](TForm*) {}, [](TForm*) {}, [](TForm*) {}, nullptr, nullptr});
+  EXPECT_TRUE(withDialogs.btnConfiguration.Enabled());
+  EXPECT_TRUE(withDialogs.btnRapport.Enabled());
+}
+
+TEST_F(MainWindow, ReminderCountsFivePerStateAndOnePerReport) {
+  struct Case { int states, reports, level; bool asks; };
+  const Case cases[] = {
+      {5, 6, 1, true},   // c = 31
+      {2, 0, 3, false},  // c = 10: never
+      {2, 1, 2, true},   // c = 11 above level 1
+      {2, 1, 1, false},  // c = 11 at level 1
+      {4, 1, 1, true},   // c = 21
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    MakeFiles(c.states, c.reports);
+    WriteFixtureFile(Program.ProgramDirectory + "NOTES.TXT", "", PackDosTime(1998, 1, 1, 0, 0, 0));
+    Program.ConfirmLevel = c.level;
+    EXPECT_EQ(ArchiveClutterCount(), 5 * c.states + c.reports);
+    std::string asked;
+    bool due = true;
+    WhileModal([&] { due = ArchiveReminderDue(); },
+               [&] { asked = AnswerMessageBox("Avertissement", IDYES, c.asks ? 5000 : 500); });
+    EXPECT_EQ(!asked.empty(), c.asks) << c.states << " states, " << c.reports << " reports";
+    EXPECT_EQ(due, c.asks);
+    if (c.asks)
+      EXPECT_EQ(asked, "N'encombrez pas votre disque dur; archivez régulièrement les fichiers de "
+                       "travail de Pivalune, ou effacez-les s'ils ne sont plus utiles. Souhaitez-vous "
+                       "le faire maintenant?");
+    TearDown();
+  }
+}
+
+TEST_F(MainWindow, ReminderAsksAtEveryActivation) {
+  MakeFiles(5, 6);
+  Program.ConfirmLevel = 3;
+  int archives = 0;
+  TPrincipal main({nullptr, nullptr, nullptr, [&](TForm*) { ++archives; }, nullptr});
+  int asked = 0;
+  WhileLooping([&] {
+    ShowWindow(main.Handle(), SW_SHOWNORMAL);
+    for (int activation = 0; activation < 2; ++activation) {
+      SetForegroundWindow(main.Handle());
+      PostMessageA(main.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+      if (!AnswerMessageBox("Avertissement", IDYES).empty()) ++asked;
+      Sleep(1200);  // the activation that follows the box itself is not counted
+    }
+    Program.ConfirmLevel = 1;
+    PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
+    // Closing asks once more (c = 31 > 20).
+    if (!AnswerMessageBox("Avertissement", IDNO).empty()) ++asked;
+  });
+  EXPECT_GE(asked, 3);
+  EXPECT_GE(archives, 2);
+}
+
+TEST_F(MainWindow, QuitQuestionOnlyAtLevelThree) {
+  for (int level = 1; level <= 3; ++level) {
+    Program.ConfirmLevel = level;
+    TPrincipal main({});
+    main.Show();
+    std::string first;
+    bool closedAfterCancel = false;
+    WhileLooping([&] {
+      PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
+      if (level < 3) return;  // closes without a word
+      first = AnswerMessageBox("Confirmation", IDCANCEL);
+      Sleep(200);
+      closedAfterCancel = !IsWindowVisible(main.Handle());
+      PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
+      AnswerMessageBox("Confirmation", IDOK);
+    });
+    EXPECT_EQ(first, level == 3 ? "Voulez-vous quitter Pivalune?" : "") << level;
+    EXPECT_FALSE(closedAfterCancel);
+    EXPECT_FALSE(IsWindowVisible(main.Handle()));
+  }
+}
