@@ -172,7 +172,7 @@ bool TPrincipal::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
       // Coming back from one of the program's own message boxes (the
       // reminder itself, the quit question) is not a new activation: the
       // reminder would otherwise ask again at once.
-      if (LOWORD(wParam) != WA_INACTIVE && GetTickCount() - LastMessageBoxClosed() < 1000) {
+      if (LOWORD(wParam) != WA_INACTIVE && ReturningFromMessageBox()) {
         result = DefWindowProcA(Handle(), message, wParam, lParam);
         return true;
       }

@@ -24,17 +24,26 @@ UINT StyleOf(MessageKind kind, MessageButtons buttons) {
   return icon | set;
 }
 
-unsigned MessageBoxClosedAt = 0;
+int OpenMessageBoxes = 0;
+DWORD MessageBoxClosedAt = 0;
+bool AnyMessageBoxClosed = false;
 
 }  // namespace
 
-unsigned LastMessageBoxClosed() { return MessageBoxClosedAt; }
+bool ReturningFromMessageBox() {
+  // Wine activates the owner again while the box is being destroyed, before
+  // MessageBoxA returns; Windows may post it just after.
+  return OpenMessageBoxes > 0 || (AnyMessageBoxClosed && GetTickCount() - MessageBoxClosedAt < 1000);
+}
 
 int ShowMessageBox(const std::string& text, MessageKind kind, MessageButtons buttons, int) {
   HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   HWND owner = GetActiveWindow();
+  ++OpenMessageBoxes;
   int answer = MessageBoxA(owner, text.c_str(), TitleOf(kind), StyleOf(kind, buttons) | MB_TASKMODAL);
+  --OpenMessageBoxes;
   MessageBoxClosedAt = GetTickCount();
+  AnyMessageBoxClosed = true;
   SetCursor(previous);
   return answer;
 }

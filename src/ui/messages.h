@@ -14,9 +14,9 @@ enum class MessageButtons { Ok, OkCancel, YesNo };
 // IDYES or IDNO.
 int ShowMessageBox(const std::string& text, MessageKind kind, MessageButtons buttons,
                    int helpContext = 0);
-// When the last message box closed (GetTickCount): the window it came back
-// to is activated again, which is no new activation by the user.
-unsigned LastMessageBoxClosed();
+// True while a message box is open or has just closed: the window it comes
+// back to is activated again, which is no new activation by the user.
+bool ReturningFromMessageBox();
 // The error box of an input/output error code.
 void ShowDiskError(int code);
 

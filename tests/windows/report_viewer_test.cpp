@@ -208,8 +208,10 @@ TEST_F(ReportViewerTest, ButtonHintsAndALayoutThatFollowsTheLowerEdge) {
   RECT smallest{}, large{};
   ShowViewer([&](HWND w) {
     // The pointer of the display rests away from the window, so that no
-    // real mouse movement overwrites the hints.
-    SetCursorPos(0, 0);
+    // real mouse movement overwrites the hints; the move it makes reaches
+    // the windows a little later, before the hovering starts.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    Sleep(300);
     for (const Hint& h : hints) {
       MouseOver(FindControl(w, h.button));
       shown.push_back(TextOf(viewer_->BarreDEtat.Handle()));
@@ -267,6 +269,8 @@ TEST_F(ReportViewerTest, CancellingThePrintDialogPrintsNothing) {
     dialogShown = print != nullptr;
     if (print) PostMessageA(print, WM_COMMAND, IDCANCEL, 0);
     EndWindow(print);
+    // The viewer is enabled again once its own thread is back from the dialog.
+    for (int i = 0; i < 100 && !IsWindowEnabled(w); ++i) Sleep(20);
     enabledAgain = IsWindowEnabled(w) != 0;
     after = MemoText();
     Click(FindControl(w, "&Fermer"));
