@@ -9,7 +9,13 @@
 #include "recording/state_files.h"
 #include "services/io_error.h"
 #include "services/wait_message.h"
+#include "comparison/report_viewer.h"
+#include "recording/running_apps_dialog.h"
+#include "shell/about_box.h"
+#include "shell/configuration_dialog.h"
 #include "shell/main_window.h"
+#include "shell/messages_dialog.h"
+#include "shell/report_chooser.h"
 #include "shell/program_state.h"
 #include "shell/settings.h"
 #include "shell/splash.h"
@@ -17,15 +23,45 @@
 #include "ui/application.h"
 #include "ui/messages.h"
 #include "ui/wait_window.h"
+#include "ui/wizard.h"
+#include "undo/replaced_files_warning.h"
+#include "undo/restart_prompt.h"
 
 namespace {
 
 // The long-lived windows, created in this order after the main window and
-// kept until the end.
+// kept until the end. The archive dialog and the undo's print notice come
+// with their subsystems.
 struct LongLivedWindows {
-  explicit LongLivedWindows(HWND owner) : wait(owner) {}
+  explicit LongLivedWindows(HWND owner)
+      : chooser(owner), configuration(owner), wait(owner), viewer(owner, chooser),
+        restart(owner), messages(owner), runningApps(owner), replacedFiles(owner) {}
+  TChoisir chooser;
+  TConfiguration configuration;
   TWaitWindow wait;
+  TRapport viewer;
+  TReStart restart;
+  TAvertissement messages;
+  TAutresApps runningApps;
+  TAttention replacedFiles;
 };
+
+// What the main window's buttons and menu open; every dialog is shown in
+// place of its caller. The dialogs are made after the main window that owns
+// them, and exist by the time a command can run.
+TPrincipalCommands CommandsOf(const std::unique_ptr<LongLivedWindows>& windows) {
+  TPrincipalCommands commands;
+  commands.configuration = [&windows](TForm* caller) {
+    ShowDialogInstead(caller, windows->configuration);
+  };
+  commands.messages = [&windows](TForm* caller) { ShowDialogInstead(caller, windows->messages); };
+  commands.report = [&windows](TForm* caller) { ShowDialogInstead(caller, windows->viewer); };
+  commands.about = [](TForm* caller) {
+    TAPropos about(caller ? caller->Handle() : nullptr);
+    about.ShowModal();
+  };
+  return commands;
+}
 
 
 void WaitForSplash(const TSplash& splash) {
@@ -81,18 +117,15 @@ int RunProgram(const std::vector<std::string>& parameters) {
     splash.Show();
     UpdateWindow(splash.Handle());
   }
-  LongLivedWindows* windows = nullptr;
-  std::unique_ptr<LongLivedWindows> longLived;
-  std::unique_ptr<TPrincipal> main;
-  {
-    // The main window first, then the long-lived dialogs it owns.
-    TPrincipalCommands commands;
-    main = std::make_unique<TPrincipal>(commands);
-    SetApplicationMainWindow(main->Handle());
-    longLived = std::make_unique<LongLivedWindows>(main->Handle());
-    windows = longLived.get();
-    if (windows->wait.Created()) SetWaitMessageDisplay(&windows->wait);
-  }
+  // The main window first, then the long-lived dialogs it owns.
+  std::unique_ptr<LongLivedWindows> windows;
+  const TPrincipalCommands commands = CommandsOf(windows);
+  auto main = std::make_unique<TPrincipal>(commands);
+  SetApplicationMainWindow(main->Handle());
+  windows = std::make_unique<LongLivedWindows>(main->Handle());
+  if (windows->wait.Created()) SetWaitMessageDisplay(&windows->wait);
+  if (interactive && windows->runningApps.Created()) UseRunningApplicationsDialog(windows->runningApps);
+  TWizard::SetConfigurationDialog(commands.configuration);
   InitialiseProgram(interactive);
   if (interactive && !Program.HelpAvailable)
     ShowMessageBox("Le fichier d'aide PIVALUNE.HLP n'est pas installé.", MessageKind::Warning,
@@ -110,8 +143,9 @@ int RunProgram(const std::vector<std::string>& parameters) {
     exitCode = RunMessageLoop();
   }
   SetWaitMessageDisplay(nullptr);
+  TWizard::SetConfigurationDialog(nullptr);
+  windows.reset();
   main.reset();
-  longLived.reset();
   DestroyApplicationWindow();
   return exitCode;
 }

@@ -20,13 +20,19 @@ void BringProgramForward() {
 
 LRESULT CALLBACK ApplicationProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_SHOWWINDOW:
-      // Another instance restored this window: it stays hidden and hands
-      // the activation on.
-      if (wParam) PostMessageA(h, WmBringForward, 0, 0);
+    case WM_WINDOWPOSCHANGING: {
+      // Another instance restores this window to bring the program
+      // forward: the window itself stays hidden (showing and hiding the
+      // owner of every window would hide them too) and hands the
+      // activation on.
+      auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+      if (position->flags & SWP_SHOWWINDOW) {
+        position->flags &= ~SWP_SHOWWINDOW;
+        PostMessageA(h, WmBringForward, 0, 0);
+      }
       return 0;
+    }
     case WmBringForward:
-      ShowWindow(h, SW_HIDE);
       BringProgramForward();
       return 0;
   }
