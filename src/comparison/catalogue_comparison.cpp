@@ -11,15 +11,39 @@ namespace {
 
 enum class LineClass { Directory, File, SubDirectory, End };
 
-// Classifies a catalogue line; an entry line without its separator, its
-// brackets or a numeric attribute field is damage, not a file.
+// The signs that classify a catalogue line, looked up in one pass: a merge
+// classifies every line of two catalogues.
+enum Sign : unsigned char { NoSign, Colon, Separator, Open, Close };
+
+struct SignTable {
+  Sign of[256] = {};
+  constexpr SignTable() {
+    of[static_cast<unsigned char>(':')] = Colon;
+    of[static_cast<unsigned char>(EntrySeparator)] = Separator;
+    of[static_cast<unsigned char>('[')] = Open;
+    of[static_cast<unsigned char>(']')] = Close;
+  }
+};
+constexpr SignTable Signs;
+
+// Classifies a catalogue line: a directory line holds a ":"; an entry line
+// without its separator, its brackets or a numeric attribute field after
+// the first "]" is damage, not a file.
 LineClass Classify(const std::string& line) {
-  if (line.find(':') != std::string::npos) return LineClass::Directory;
-  size_t sep = line.find(EntrySeparator);
-  size_t open = line.find('[');
-  size_t close = line.find(']');
-  if (sep == std::string::npos || open == std::string::npos || close == std::string::npos ||
-      close + 1 >= line.size())
+  bool separator = false, open = false;
+  size_t close = std::string::npos;
+  for (size_t i = 0; i < line.size(); ++i) {
+    switch (Signs.of[static_cast<unsigned char>(line[i])]) {
+      case NoSign: break;
+      case Colon: return LineClass::Directory;
+      case Separator: separator = true; break;
+      case Open: open = true; break;
+      case Close:
+        if (close == std::string::npos) close = i;
+        break;
+    }
+  }
+  if (!separator || !open || close == std::string::npos || close + 1 >= line.size())
     throw DamagedMember("damaged catalogue line");
   uint32_t attributes = 0;
   const char* first = line.data() + close + 1;
@@ -70,10 +94,9 @@ class CatalogueMerge {
     ReadTextLine(old_.in, first);
     ReadTextLine(new_.in, first);
     for (;;) {
-      Fill(old_);
-      Fill(new_);
+      bool same = FillBoth();
       if (old_.cls == LineClass::End && new_.cls == LineClass::End) return;
-      if (CompareFolded(old_.line, new_.line) == 0) {
+      if (same || CompareFolded(old_.line, new_.line) == 0) {
         if (old_.cls == LineClass::Directory) pending_ = current_ = old_.line;
         old_.need = new_.need = true;
         continue;
@@ -91,8 +114,9 @@ class CatalogueMerge {
     bool need = true;
   };
 
-  void ReadNext(Side& s) {
-    if (ReadTextLine(s.in, s.line)) {
+  // Classifies the line just read, or marks the end of the side.
+  void Classified(Side& s, bool read) {
+    if (read) {
       s.cls = Classify(s.line);
     } else {
       if (s.in.bad()) throw DamagedMember("unreadable catalogue");
@@ -101,18 +125,50 @@ class CatalogueMerge {
     }
   }
 
+  void ReadNext(Side& s) { Classified(s, ReadTextLine(s.in, s.line)); }
+
   bool PassedOver(const std::string& line) const {
     return CompareFolded(line, context_.workingDirectory) == 0 ||
            (context_.isExcluded && context_.isExcluded(line));
+  }
+
+  // Passes over the lines up to the next directory line or the end.
+  void PassOver(Side& s) {
+    do ReadNext(s);
+    while (s.cls != LineClass::End && s.cls != LineClass::Directory);
   }
 
   void Fill(Side& s) {
     if (!s.need) return;
     s.need = false;
     ReadNext(s);
-    if (s.cls == LineClass::End || !PassedOver(s.line)) return;
-    do ReadNext(s);
-    while (s.cls != LineClass::End && s.cls != LineClass::Directory);
+    if (s.cls != LineClass::End && PassedOver(s.line)) PassOver(s);
+  }
+
+  // Most lines of two catalogues of one drive are the same to the byte:
+  // such a pair is classified and tested for passing over once. True when
+  // the two lines taken are such a pair.
+  bool FillBoth() {
+    if (!old_.need || !new_.need) {
+      Fill(old_);
+      Fill(new_);
+      return false;
+    }
+    old_.need = new_.need = false;
+    bool oldRead = ReadTextLine(old_.in, old_.line);
+    bool newRead = ReadTextLine(new_.in, new_.line);
+    if (oldRead && newRead && old_.line == new_.line) {
+      old_.cls = new_.cls = Classify(old_.line);
+      if (!PassedOver(old_.line)) return true;
+      PassOver(old_);
+      PassOver(new_);
+      return false;
+    }
+    for (Side* s : {&old_, &new_}) {
+      Classified(*s, s == &old_ ? oldRead : newRead);
+      if (s->cls != LineClass::End && PassedOver(s->line)) PassOver(*s);
+    }
+    return false;
   }
 
   void Flush() {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 
 #include "recording/catalogue_lines.h"
@@ -18,6 +19,66 @@ namespace {
 std::string SystemUpper(std::string text) {
   if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
   return text;
+}
+
+// The comparison tests every catalogue line against the exclusion list, so
+// IsExcluded must not cost a system call, an allocation and a search per
+// fragment for each line. In a single-byte code page CharUpperBuffA changes
+// each character on its own: its effect on each byte, taken once,
+// upper-cases a whole text the same.
+struct ByteSet {
+  uint64_t words[4] = {};
+  void Add(unsigned char b) { words[b >> 6] |= uint64_t{1} << (b & 63); }
+  bool Has(unsigned char b) const { return (words[b >> 6] >> (b & 63)) & 1; }
+  void Merge(const ByteSet& other) {
+    for (int i = 0; i < 4; ++i) words[i] |= other.words[i];
+  }
+};
+
+class ByteUpperCase {
+ public:
+  ByteUpperCase() {
+    CPINFO info{};
+    usable_ = GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+    for (int c = 0; c < 256; ++c) {
+      char one = static_cast<char>(c);
+      if (c) CharUpperBuffA(&one, 1);
+      upper_[c] = one;
+      from_[static_cast<unsigned char>(one)].Add(static_cast<unsigned char>(c));
+    }
+  }
+  bool Usable() const { return usable_; }
+  char Upper(char c) const { return upper_[static_cast<unsigned char>(c)]; }
+  // The bytes whose upper case is c.
+  const ByteSet& UpperingTo(char c) const { return from_[static_cast<unsigned char>(c)]; }
+
+ private:
+  bool usable_ = false;
+  char upper_[256];
+  ByteSet from_[256];
+};
+
+const ByteUpperCase& ByteUpper() {
+  static const ByteUpperCase upper;
+  return upper;
+}
+
+// The character of a fragment that a text must hold, upper-cased, wherever
+// the fragment occurs in it: a sign when it has one ("\", ":"), which
+// entry lines seldom hold, else its first character.
+char KeyOf(const std::string& fragment) {
+  auto sign = std::find_if(fragment.begin(), fragment.end(), [](char c) {
+    return !(c >= 'A' && c <= 'Z') && !(c >= 'a' && c <= 'z') && !(c >= '0' && c <= '9');
+  });
+  return sign != fragment.end() ? *sign : fragment[0];
+}
+
+bool FragmentAt(const ByteUpperCase& upper, const std::string& text, size_t at,
+                const std::string& fragment) {
+  if (fragment.empty() || fragment.size() > text.size() - at) return false;
+  for (size_t i = 0; i < fragment.size(); ++i)
+    if (upper.Upper(text[at + i]) != fragment[i]) return false;
+  return true;
 }
 
 // The attribute bits a catalogue records: read-only, hidden, system,
@@ -122,11 +183,25 @@ void BuildExclusionList(const std::string& text) {
 }
 
 bool IsExcluded(const std::string& directory) {
-  std::string upper = SystemUpper(directory);
-  return std::any_of(Program.ExclusionList.begin(), Program.ExclusionList.end(),
-                     [&](const std::string& fragment) {
-                       return !fragment.empty() && upper.find(fragment) != std::string::npos;
-                     });
+  const auto& list = Program.ExclusionList;
+  const ByteUpperCase& upper = ByteUpper();
+  if (!upper.Usable()) {
+    std::string text = SystemUpper(directory);
+    return std::any_of(list.begin(), list.end(), [&](const std::string& fragment) {
+      return !fragment.empty() && text.find(fragment) != std::string::npos;
+    });
+  }
+  // Most lines hold none of the fragments' key characters: one pass tells.
+  ByteSet keys;
+  for (const auto& fragment : list)
+    if (!fragment.empty()) keys.Merge(upper.UpperingTo(KeyOf(fragment)));
+  if (std::none_of(directory.begin(), directory.end(),
+                   [&](char c) { return keys.Has(static_cast<unsigned char>(c)); }))
+    return false;
+  for (size_t at = 0; at < directory.size(); ++at)
+    for (const auto& fragment : list)
+      if (FragmentAt(upper, directory, at, fragment)) return true;
+  return false;
 }
 
 void TMaStringList::Ajoute(const std::string& s) {
