@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <vector>
 
 #include "comparison/report_format.h"
 #include "services/folding.h"
@@ -50,11 +51,46 @@ class Profile {
       WritePrivateProfileStringA(section.c_str(), key.c_str(), value, fileName_.c_str());
   }
 
+  // A section left without entries once the installation's keys are gone
+  // goes too: its title alone is what the installation added.
+  void DropIfEmpty(const std::string& section) const {
+    char entries[256];
+    DWORD n = windows_ ? GetProfileSectionA(section.c_str(), entries, sizeof entries)
+                       : GetPrivateProfileSectionA(section.c_str(), entries, sizeof entries,
+                                                   fileName_.c_str());
+    if (n > 0) return;
+    if (windows_)
+      WriteProfileStringA(section.c_str(), nullptr, nullptr);
+    else
+      WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, fileName_.c_str());
+  }
+
  private:
   bool windows_;
   std::string fileName_;
   DWORD savedAttributes_ = INVALID_FILE_ATTRIBUTES;
 };
+
+// A section title line: "[" unmarked, or, in a section of start-up form
+// (MSDOS.SYS), marked like any other line ("=" lines are context only).
+bool IsSectionLine(const std::string& line) {
+  char marker = line[0];
+  return marker == '[' || ((marker == report::Added || marker == report::Removed ||
+                            marker == report::Context) &&
+                           line.size() > 1 && line[1] == '[');
+}
+
+std::string KeyOf(const std::string& text) { return text.substr(0, text.find('=')); }
+
+// True when a "-" line of the same key follows in the same section: its old
+// value is written back over the new one, where the key stands, so the key
+// is not deleted first (the report orders a changed entry's two lines by
+// their texts, the new one may come first).
+bool RestoredLater(const std::vector<std::string>& lines, size_t from, const std::string& key) {
+  for (size_t i = from; i < lines.size() && !IsSectionLine(lines[i]); ++i)
+    if (lines[i][0] == report::Removed && FoldUpper(KeyOf(lines[i].substr(1))) == key) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -63,26 +99,41 @@ void RestoreProfileFile(const std::string& header, bool useWindowsProfile,
   const std::string target = header.substr(std::min(header.size(), HeadingLength));
   log.WriteLine("Mise à jour de " + target);
   const Profile profile(useWindowsProfile, fileName);
-  std::string section, line;
+  // The section is read whole first: whether a key is deleted depends on
+  // the lines after it. A damaged line ends it; the lines before are done.
+  std::vector<std::string> lines;
+  bool interrupted = false;
+  try {
+    std::string line;
+    while (report.Next(line) && !line.empty()) lines.push_back(line);
+  } catch (const DamagedReport&) {
+    interrupted = true;
+  } catch (const std::bad_alloc&) {
+    interrupted = true;
+  }
+  std::string section;
   // The keys of the current section whose old value was written back, in
   // capitals as the profile functions match them. A key's added line need
   // not follow its removed one: in a section of start-up form (MSDOS.SYS)
   // other changes may stand between them, and deleting the key then would
   // throw the restored value away.
   std::set<std::string> restoredKeys;
+  bool deleted = false;  // a key of the current section was deleted
+  auto endSection = [&] {
+    if (deleted && !section.empty()) profile.DropIfEmpty(section);
+    deleted = false;
+    restoredKeys.clear();
+  };
   unsigned changes = 0;
   try {
-    while (report.Next(line) && !line.empty()) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const std::string& line = lines[i];
       char marker = line[0];
       std::string text = line.substr(1);
-      // A start-up style section (MSDOS.SYS) marks its section lines like
-      // any other line; "=" lines are context only.
-      if (marker == '[' || ((marker == report::Added || marker == report::Removed ||
-                             marker == report::Context) &&
-                            !text.empty() && text[0] == '[')) {
+      if (IsSectionLine(line)) {
+        endSection();
         const std::string& title = marker == '[' ? line : text;
         section = title.size() >= 2 ? title.substr(1, title.size() - 2) : "";
-        restoredKeys.clear();
         continue;
       }
       if (marker != report::Added && marker != report::Removed) continue;
@@ -95,16 +146,20 @@ void RestoreProfileFile(const std::string& header, bool useWindowsProfile,
         restoredKeys.insert(FoldUpper(key));
         log.WriteLine("+" + logged);
       } else {
-        if (!restoredKeys.count(FoldUpper(key))) profile.Write(section, key, nullptr);
+        const std::string folded = FoldUpper(key);
+        if (!restoredKeys.count(folded) && !RestoredLater(lines, i + 1, folded)) {
+          profile.Write(section, key, nullptr);
+          deleted = true;
+        }
         log.WriteLine("-" + logged);
       }
       ++changes;
     }
-  } catch (const DamagedReport&) {
-    log.WriteLine(UndoInterruptedText);
+    endSection();
   } catch (const std::bad_alloc&) {
-    log.WriteLine(UndoInterruptedText);
+    interrupted = true;
   }
+  if (interrupted) log.WriteLine(UndoInterruptedText);
   log.WriteLine(CountText(changes));
   log.WriteLine("");
   bool windowsFile = PosFolded("\\WIN.INI", target) || PosFolded("SYSTEM.INI", target);

@@ -121,4 +121,53 @@ TEST_F(UndoTest, OnlyWinIniAndSystemIniCallForARestart) {
   }
 }
 
+// A profile taken back is the file it was, byte for byte: a changed key
+// keeps its place although the report may list its new line first, and a
+// section that the installation added goes with its last key, while one
+// that keeps other keys stays.
+TEST_F(UndoTest, AProfileRestoreGivesBackTheFileAsItWas) {
+  struct Case {
+    const char* what;
+    bool windows;  // WIN.INI through the Windows profile, else a private file
+  };
+  const Case cases[] = {{"private file", false}, {"WIN.INI", true}};
+  const std::string ini = dir_ + "atelier.ini";
+  char windowsDirectory[MAX_PATH];
+  GetWindowsDirectoryA(windowsDirectory, MAX_PATH);
+  const std::string winIni = std::string(windowsDirectory) + "\\win.ini";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string file = c.windows ? winIni : ini;
+    auto write = [&](const char* section, const char* key, const char* value) {
+      if (c.windows) WriteProfileStringA(section, key, value);
+      else WritePrivateProfileStringA(section, key, value, ini.c_str());
+    };
+    write("PvGeneral", "Couleur", "rouge");
+    write("PvGeneral", "Taille", "12");
+    write("PvReste", "Garde", "1");
+    const std::string before = ReadWholeFile(file);
+    // The installation.
+    write("PvGeneral", "Couleur", "bleu");
+    write("PvGeneral", "Ajout", "oui");
+    write("PvReste", "Ajout", "2");
+    write("PvNouveau", "Dossier", "C:\\APP");
+    write("PvNouveau", "Version", "2.1");
+    ASSERT_NE(ReadWholeFile(file), before);
+
+    WriteLines(dir_ + "PROFILE.PV2",
+               {"* Comparaison du 06/12/1998 à 10:00:00", "  par rapport au 01/12/1998 à 09:00:00",
+                "", "Modifications dans " + file, "[PvGeneral]", "+Ajout=oui", "+Couleur=bleu",
+                "-Couleur=rouge", "[PvNouveau]", "+Dossier=C:\\APP", "+Version=2.1", "[PvReste]",
+                "+Ajout=2", " 6 modifications", ""});
+    Run("PROFILE.PV2", "", false, 0);
+    EXPECT_EQ(ReadWholeFile(file), before);
+    EXPECT_EQ(SectionLog(dir_ + "PROFILE.PV3"),
+              "Mise à jour de " + file +
+                  "\r\n-[PvGeneral]Ajout=oui\r\n-[PvGeneral]Couleur=bleu\r\n"
+                  "+[PvGeneral]Couleur=rouge\r\n-[PvNouveau]Dossier=C:\\APP\r\n"
+                  "-[PvNouveau]Version=2.1\r\n-[PvReste]Ajout=2\r\n 6 modifications\r\n\r\n");
+    for (const char* section : {"PvGeneral", "PvReste", "PvNouveau"}) write(section, nullptr, nullptr);
+  }
+}
+
 }  // namespace
