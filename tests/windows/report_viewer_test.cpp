@@ -179,6 +179,8 @@ TEST_F(ReportViewerTest, SavingAnInstallationTextUnderPv2WritesPv1AndDeletesTheP
     SetMemoText(edited, true);
     Click(FindControl(w, "&Enregistrer"));
     question = AnswerMessageBox("Confirmation", IDYES);
+    // The viewer saves on its own thread once the box has gone.
+    for (int i = 0; i < 250 && viewer_->Memo.Modified(); ++i) Sleep(20);
     modifiedAfterSaving = viewer_->Memo.Modified();
     Click(FindControl(w, "&Fermer"));  // saved: nothing is asked
   });
