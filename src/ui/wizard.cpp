@@ -5,7 +5,9 @@
 
 namespace {
 std::function<void(TForm*)> ConfigurationDialog;
-constexpr int ButtonWidth = 80, ButtonHeight = 25, HintHeight = 22;
+// "Configuration" needs 76 pixels and the longest text lines some 340 at
+// Wine's fonts: the picture takes a fifth of the width, the texts the rest.
+constexpr int ButtonWidth = 84, ButtonHeight = 25, HintHeight = 22;
 }  // namespace
 
 void TWizard::SetConfigurationDialog(std::function<void(TForm*)> open) {
@@ -16,10 +18,10 @@ bool TWizard::CreateWizard(HWND owner, const std::string& caption, int width, in
                            int textLines, int upperLines, int helpContext) {
   if (!CreateForm(owner, caption, width, height)) return false;
   HelpContext = helpContext;
-  const int pictureWidth = width / 3;
+  const int pictureWidth = width / 5;
   const int buttonsTop = height - HintHeight - ButtonHeight - 10;
   Image = AddPicture(Picture::Wizard, 10, 10, pictureWidth - 10, buttonsTop - 20);
-  const int textLeft = pictureWidth + 10, textWidth = width - textLeft - 10;
+  const int textLeft = pictureWidth + 10, textWidth = width - textLeft - 8;
   for (int i = 0; i < textLines; ++i) {
     int top = i < upperLines ? 14 + 18 * i : (buttonsTop - 20) / 2 + 18 * (i - upperLines);
     Texte.push_back(AddLabel("", textLeft, top, textWidth, 17));

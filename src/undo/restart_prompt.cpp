@@ -22,13 +22,14 @@ bool RequestWindowsRestart() {
 }
 
 TReStart::TReStart(HWND owner) : RestartWindows(RequestWindowsRestart) {
-  if (!CreateForm(owner, "Pivalune 98", 520, 120, WS_CAPTION, WS_EX_TOPMOST)) return;
-  Panel1 = AddPanel("", 8, 8, 504, 56);
+  // The second text takes two lines at Wine's fonts.
+  if (!CreateForm(owner, "Pivalune 98", 520, 136, WS_CAPTION, WS_EX_TOPMOST)) return;
+  Panel1 = AddPanel("", 8, 8, 504, 72);
   Label1 = AddLabel(FirstText, 14, 14, 492, 18);
-  Label2 = AddLabel(SecondText, 14, 38, 492, 18);
-  Redmarrermaintenant = AddButton("&Redémarrer maintenant", 110, 78, 150, 28,
+  Label2 = AddLabel(SecondText, 14, 38, 492, 36);
+  Redmarrermaintenant = AddButton("&Redémarrer maintenant", 110, 94, 150, 28,
                                   [this] { RedmarrermaintenantClick(); }, "", true);
-  Attendre = AddButton("&Attendre", 280, 78, 120, 28, [this] { AttendreClick(); });
+  Attendre = AddButton("&Attendre", 280, 94, 120, 28, [this] { AttendreClick(); });
 }
 
 void TReStart::FormActivate() {

@@ -1,0 +1,49 @@
+#!/bin/bash
+# The interactive program on the display: pivalune.exe installed in
+# C:\Program Files\Pivalune of a Wine prefix of its own under BUILD/program
+# (made on the first run and kept, with its settings, states and reports,
+# from one run to the next; never the user's ~/.wine), and started there
+# without arguments. Returns when the program and what it started have ended.
+# PV_DESKTOP=1024x768 shows it inside Wine's virtual desktop, for a display
+# without a window manager.
+set -eu
+build=${1:-build}
+root=$(cd "$(dirname "$0")/.." && pwd)
+base=$root/$build/program
+wine=/usr/lib/wine/wine64
+
+program=$root/$build/bin/pivalune.exe
+[ -f "$program" ] || { echo "start-program: $program is missing (make build)" >&2; exit 1; }
+[ -n "${DISPLAY:-}" ] || { echo "start-program: no display (DISPLAY is not set)" >&2; exit 1; }
+
+mkdir -p "$base/home" "$base/xdg"
+# The X authority of the display is found through HOME, which changes.
+if [ -z "${XAUTHORITY:-}" ] && [ -f "${HOME:-/nonexistent}/.Xauthority" ]; then
+  export XAUTHORITY=$HOME/.Xauthority
+fi
+export WINEPREFIX=$base/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME=$base/home            # the prefix links the shell folders here
+export XDG_DATA_HOME=$base/xdg    # the recycle bin of the program's deletions
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Préfixe Wine du programme : $WINEPREFIX (création)"
+  mkdir -p "$WINEPREFIX"
+  $wine wineboot --init </dev/null >/dev/null 2>&1
+fi
+
+# A newer build replaces the installed program; what it keeps beside itself
+# (states, reports, undo logs) stays.
+install_dir="C:\\Program Files\\Pivalune"
+unix_install_dir="$WINEPREFIX/drive_c/Program Files/Pivalune"
+mkdir -p "$unix_install_dir"
+cp "$program" "$unix_install_dir/pivalune.exe"
+echo "pivalune.exe installé dans $install_dir ; démarrage"
+
+if [ -n "${PV_DESKTOP:-}" ]; then
+  $wine explorer "/desktop=pivalune,$PV_DESKTOP" "$install_dir\\pivalune.exe" </dev/null
+else
+  $wine "$install_dir\\pivalune.exe" </dev/null
+fi
+wineserver -w

@@ -1,0 +1,469 @@
+// Shows one window of the program with the content a user would see, lets
+// it paint, and saves a picture of it, frame included:
+//   pv_screenshots.exe <window> <file.png> [<cut-texts.txt>]
+// <window> is the class of the window (TSplash, TPrincipal, TConfiguration,
+// ...) or ShowMessageBox. Meant to run inside Wine's virtual desktop, which
+// draws the frames (tools/screenshots.sh); the picture is read back from
+// the screen, so the window must not be covered. The texts that the
+// controls are too small for are appended to the third file.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "comparison/report_viewer.h"
+#include "png_file.h"
+#include "recording/running_apps_dialog.h"
+#include "services/wait_message.h"
+#include "shell/configuration_dialog.h"
+#include "shell/main_window.h"
+#include "shell/messages_dialog.h"
+#include "shell/program_state.h"
+#include "shell/report_chooser.h"
+#include "shell/settings.h"
+#include "shell/splash.h"
+#include "ui/application.h"
+#include "ui/messages.h"
+#include "ui/wait_window.h"
+#include "ui/wizard.h"
+#include "undo/replaced_files_warning.h"
+#include "undo/restart_prompt.h"
+
+namespace {
+
+constexpr const char* ProgramDirectory = "C:\\Program Files\\Pivalune\\";
+constexpr DWORD PaintMilliseconds = 800;
+
+// Dispatches the messages of this thread for a while, so that every control
+// has painted (and the frame of the virtual desktop too).
+void Settle(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  do {
+    ProcessPendingMessages();
+    Sleep(10);
+  } while (GetTickCount() - start < milliseconds);
+}
+
+bool CaptureWindow(HWND window, const std::string& path) {
+  RECT r;
+  if (!window || !GetWindowRect(window, &r)) return false;
+  // Only what is on the screen can be read back.
+  r.left = std::max<LONG>(r.left, 0);
+  r.top = std::max<LONG>(r.top, 0);
+  r.right = std::min<LONG>(r.right, GetSystemMetrics(SM_CXSCREEN));
+  r.bottom = std::min<LONG>(r.bottom, GetSystemMetrics(SM_CYSCREEN));
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return false;
+
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = dib != nullptr;
+  if (ok) {
+    HGDIOBJ old = SelectObject(memory, dib);
+    ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT) != 0;
+    GdiFlush();
+    SelectObject(memory, old);
+  }
+  std::vector<uint8_t> rgb;
+  if (ok) {
+    const auto* bgra = static_cast<const uint8_t*>(bits);
+    rgb.resize(static_cast<size_t>(width) * height * 3);
+    for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
+      rgb[3 * i] = bgra[4 * i + 2];
+      rgb[3 * i + 1] = bgra[4 * i + 1];
+      rgb[3 * i + 2] = bgra[4 * i];
+    }
+  }
+  if (dib) DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok && WritePng(path, width, height, rgb);
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// The texts of a window's controls that its font does not let them show
+// whole: a label whose lines need more height than it has (its words wrap),
+// a one-line text (button, box, lowered panel) wider than its room. One
+// line per text, for the person who looks at the pictures.
+struct CutTexts {
+  std::vector<std::string> lines;
+};
+
+BOOL CALLBACK CheckControl(HWND control, LPARAM param) {
+  auto& cut = *reinterpret_cast<CutTexts*>(param);
+  if (!IsWindowVisible(control)) return TRUE;
+  const std::string text = Control(control).Text();
+  if (text.empty()) return TRUE;
+  const std::string cls = ClassOf(control);
+  const LONG style = GetWindowLongA(control, GWL_STYLE);
+  RECT client;
+  GetClientRect(control, &client);
+  const int width = client.right, height = client.bottom;
+
+  HDC dc = GetDC(control);
+  HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+  // The room the control's own drawing leaves for the text.
+  int room = width;
+  bool wraps = false;
+  if (_stricmp(cls.c_str(), "Button") == 0) {
+    const LONG kind = style & BS_TYPEMASK;
+    if (kind == BS_OWNERDRAW) {
+      // A picture button draws a caption too wide for it in a narrower
+      // font (ui/form.cpp): that one must fit.
+      static HFONT narrow = CreateFontA(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0,
+                                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
+      room = width - 4;
+      SelectObject(dc, DefaultFont());
+      SIZE extent{};
+      GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+      if (extent.cx > room) SelectObject(dc, narrow);
+    } else if (kind == BS_GROUPBOX) room = width - 16;
+    else if (kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_RADIOBUTTON ||
+             kind == BS_AUTORADIOBUTTON || kind == BS_3STATE || kind == BS_AUTO3STATE)
+      room = width - GetSystemMetrics(SM_CXMENUCHECK) - 4;
+    else room = width - 6;  // the button's frame
+  } else if (_stricmp(cls.c_str(), "Static") == 0) {
+    const LONG kind = style & SS_TYPEMASK;
+    if (kind != SS_LEFT && kind != SS_CENTER && kind != SS_RIGHT && kind != SS_LEFTNOWORDWRAP) room = -1;
+    wraps = kind != SS_LEFTNOWORDWRAP && !(style & SS_CENTERIMAGE);
+  } else {
+    room = -1;  // edit boxes and lists scroll
+  }
+  if (room >= 0) {
+    const UINT prefix = (style & SS_NOPREFIX) && _stricmp(cls.c_str(), "Static") == 0 ? DT_NOPREFIX : 0;
+    RECT need{0, 0, wraps ? room : 0, 0};
+    DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_EXPANDTABS | prefix | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    if (need.right > room || need.bottom > height) {
+      RECT oneLine{0, 0, 0, 0};
+      DrawTextA(dc, text.c_str(), -1, &oneLine, DT_CALCRECT | DT_EXPANDTABS | DT_SINGLELINE | prefix);
+      char line[600];
+      std::snprintf(line, sizeof line, "%s \"%s\": %ld pixels wide on one line, %ldx%ld %s, room %dx%d",
+                    cls.c_str(), text.c_str(), oneLine.right, need.right, need.bottom,
+                    wraps ? "wrapped" : "needed", room, height);
+      cut.lines.push_back(line);
+    }
+  }
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return TRUE;
+}
+
+// Where the cut texts are written, and the name they are reported under.
+std::string CutReportPath, WindowName;
+
+// Appends the cut texts of the window to the report file, if one is given.
+void ReportCutTexts(HWND window) {
+  if (CutReportPath.empty() || !window) return;
+  CutTexts cut;
+  EnumChildWindows(window, CheckControl, reinterpret_cast<LPARAM>(&cut));
+  // Every hint of the form's controls, as its status bar would show it.
+  const TForm* form = TForm::FromHandle(window);
+  const HWND bar = form ? form->HintBar().Handle() : nullptr;
+  if (bar) {
+    RECT room;
+    GetClientRect(bar, &room);
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(bar, WM_GETFONT, 0, 0)));
+    std::vector<std::string> seen;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      const std::string hint = form->HintOf(c);
+      if (hint.empty() || std::find(seen.begin(), seen.end(), hint) != seen.end()) continue;
+      seen.push_back(hint);
+      RECT need{0, 0, 0, 0};
+      DrawTextA(dc, hint.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+      if (need.right > room.right) {
+        char line[600];
+        std::snprintf(line, sizeof line, "status bar hint \"%s\": %ld pixels wide, room %ld", hint.c_str(),
+                      need.right, room.right);
+        cut.lines.push_back(line);
+      }
+    }
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+  }
+  FILE* f = std::fopen(CutReportPath.c_str(), "ab");
+  if (!f) return;
+  for (const auto& line : cut.lines) std::fprintf(f, "%s: %s\n", WindowName.c_str(), line.c_str());
+  std::fclose(f);
+}
+
+// Shows the form (by `show`), lets it paint, puts `hint` of one of its
+// controls into its status bar, and takes the picture.
+bool Shoot(TForm& form, const std::string& path, const std::function<void()>& show,
+           HWND hintOf = nullptr, const std::function<void()>& filled = nullptr) {
+  if (!form.Created()) return false;
+  show();
+  Settle(PaintMilliseconds);
+  if (filled) filled();
+  if (hintOf) form.MouseOver(hintOf);
+  BringWindowToTop(form.Handle());
+  SetForegroundWindow(form.Handle());
+  RedrawWindow(form.Handle(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Settle(PaintMilliseconds / 2);
+  ReportCutTexts(form.Handle());
+  return CaptureWindow(form.Handle(), path);
+}
+
+void WriteFixture(const std::string& name, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  HANDLE h = CreateFileA((Program.ProgramDirectory + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(h);
+}
+
+// An installation report with every kind of block, and a few other
+// reports and an undo log for the chooser.
+void WriteFixtureReports() {
+  WriteFixture("ASYK3DD.PV1", {
+      "* Installation de Mon Jeu le 05/12/1998 à 14:03:07",
+      "",
+      "Modifications au Catalogue de C:\\",
+      "C:\\PROGRAM FILES\\",
+      "+MON JEU   REP",
+      "C:\\PROGRAM FILES\\MON JEU\\",
+      "+JEU.EXE         482304 05/12/1998 14:02",
+      "+LISEZMOI.TXT      2311 01/12/1998 09:00",
+      "+Règles du jeu.doc 18944 01/12/1998 09:00",
+      "C:\\WINDOWS\\SYSTEM\\",
+      " MFC42.DLL       995328 24/04/1998 00:00",
+      ">MFC42.DLL       995328 11/06/1997 00:00",
+      " 6 modifications",
+      "",
+      "",
+      "Modifications dans C:\\WINDOWS\\WIN.INI",
+      "[Mon Jeu]",
+      "+Répertoire=C:\\PROGRAM FILES\\MON JEU",
+      "+Qualité=élevée",
+      " 2 modifications",
+      "",
+      "",
+      "Modifications dans C:\\AUTOEXEC.BAT",
+      "=@ECHO OFF",
+      "-SET PATH=C:\\WINDOWS;C:\\WINDOWS\\COMMAND",
+      "+SET PATH=C:\\WINDOWS;C:\\WINDOWS\\COMMAND;C:\\PROGRA~1\\MONJEU",
+      " 2 modifications",
+      "",
+      "",
+      "Modifications dans Base de registres",
+      "+HKey_Local_Machine\\SOFTWARE\\Mon Jeu",
+      "+\"Version\"=\"1.1\"",
+      "+\"Dossier\"=\"C:\\\\Program Files\\\\Mon Jeu\"",
+      " HKey_Current_User\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+      "-\"Dernière ouverture\"=\"aucune\"",
+      "+\"Dernière ouverture\"=\"Mon Jeu\"",
+      " 4 modifications",
+      "",
+      "",
+  });
+  WriteFixture("ASYK4FA.PV2", {"* Comparaison du 06/12/1998 à 10:00:00",
+                            "  par rapport au 05/12/1998 à 14:03:07", "", ""});
+  WriteFixture("ASYK5GB.PV1", {"* Lancement de Éditeur de français le 07/12/1998 à 09:12:45", "", ""});
+  WriteFixture("ASYK6HC.PV3", {"* Désinstallation de Mon Jeu le 08/12/1998 à 18:30:00", "", ""});
+}
+
+// The program-wide state of a machine with a hard disk C:, a second one D:
+// and a diskette drive, as start-up would have read it.
+void PrepareProgram() {
+  CreateDirectoryA("C:\\Program Files", nullptr);
+  CreateDirectoryA(ProgramDirectory, nullptr);
+  Program.ProgramDirectory = ProgramDirectory;
+  SetCurrentDirectoryA(ProgramDirectory);
+  Program.HelpAvailable = true;
+  Program.RemovableDrives = "A";
+  Program.FixedDrives = "CD";
+  Program.Drives = "C";
+  Program.Types = "MCAWIR";
+  Program.ExclusionText = "C:\\WINDOWS\\TEMP;C:\\RECYCLED";
+  Program.UseRecycleBin = true;
+  Program.ConfirmLevel = 2;
+  WriteFixtureReports();
+  settings::Write(settings::Text::Last, "ASYK3DD.PV1");
+}
+
+// The frame of every wizard, at the size and with the first step of the
+// record wizard.
+class TSampleWizard : public TWizard {
+ public:
+  TSampleWizard() {
+    if (!CreateWizard(nullptr, "Pivalune 98 - Enregistrer l'état actuel", 450, 304, 6, 3, 30)) return;
+    WizardStep a;
+    a.letter = 'A';
+    a.texts = {" Pivalune va enregistrer l'état actuel de votre système;",
+               "cela vous permettra de voir plus tard ce qui a été modifié,",
+               "et éventuellement d'annuler ces modifications.",
+               "",
+               " Cliquez sur \"Configuration\" si vous voulez changer",
+               "la liste des éléments à surveiller."};
+    a.next = 'B';
+    a.previousEnabled = false;
+    WizardStep b;
+    b.letter = 'B';
+    b.texts = {"", " Il reste 12 345 678 Ko libres sur le disque C.", "",
+               " Pivalune peut avoir besoin de plus de 2 Mo pour stocker", "ses fichiers temporaires."};
+    b.configurationVisible = false;
+    WizardStep c;
+    c.letter = 'C';
+    c.texts = {"", " Où voulez-vous conserver les fichiers créés ?"};
+    c.finish = true;
+    DefineSteps({a, b, c});
+    ShowStep('A');
+  }
+  HWND ConfigurationButton() const { return BtnConfig.Handle(); }
+  // The texts of the other steps are checked too; the picture is of the first.
+  void CheckOtherSteps() {
+    for (char step : {'B', 'C'}) {
+      ShowStep(step);
+      ReportCutTexts(Handle());
+    }
+    ShowStep('A');
+  }
+};
+
+// The question of a message box answered on another thread once it has
+// been captured.
+bool ShootMessageBox(const std::string& path) {
+  const char* title = "Information";
+  bool shot = false;
+  std::thread camera([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 250 && !box; ++i) {
+      Sleep(20);
+      HWND w = FindWindowA("#32770", title);
+      DWORD pid = 0;
+      if (w) GetWindowThreadProcessId(w, &pid);
+      if (w && pid == GetCurrentProcessId() && IsWindowVisible(w)) box = w;
+    }
+    if (!box) return;
+    Sleep(PaintMilliseconds);
+    ReportCutTexts(box);
+    shot = CaptureWindow(box, path);
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+  });
+  ShowMessageBox("Si vous avez terminé l'installation de Mon Jeu, souhaitez-vous que Pivalune "
+                 "reprenne l'analyse là où elle s'est interrompue?",
+                 MessageKind::Information, MessageButtons::YesNo);
+  camera.join();
+  return shot;
+}
+
+bool ShootWindow(const std::string& name, const std::string& path) {
+  if (name == "TSplash") {
+    TSplash splash;
+    return Shoot(splash, path, [&] { splash.Show(); });
+  }
+  if (name == "TPrincipal") {
+    // The commands whose windows exist are enabled.
+    TPrincipalCommands commands;
+    commands.configuration = commands.messages = commands.report = [](TForm*) {};
+    TPrincipal main(commands);
+    SetApplicationMainWindow(main.Handle());
+    return Shoot(main, path, [&] { main.Show(); }, main.btnNettoyer.Handle());
+  }
+  if (name == "TConfiguration") {
+    TConfiguration dialog(nullptr);
+    return Shoot(dialog, path, [&] { dialog.Show(); }, dialog.editExclure.Handle());
+  }
+  if (name == "TAvertissement") {
+    TAvertissement dialog(nullptr);
+    return Shoot(dialog, path, [&] { dialog.Show(); }, dialog.toujours.Handle());
+  }
+  if (name == "TChoisir") {
+    TChoisir chooser(nullptr);
+    return Shoot(chooser, path, [&] { chooser.Show(); }, chooser.btnAnnuler.Handle(),
+                 [&] { chooser.Liste.Select(1); });
+  }
+  if (name == "TRapport") {
+    TChoisir chooser(nullptr);
+    TRapport viewer(nullptr, chooser);
+    return Shoot(viewer, path, [&] { viewer.Show(); }, viewer.btnCompacter.Handle());
+  }
+  if (name == "TAutresApps") {
+    // Filled by hand: the prefix runs no other application. The list is
+    // made again after three seconds, long after the picture.
+    TAutresApps dialog(nullptr);
+    return Shoot(dialog, path, [&] {
+      for (const char* title : {"Sans titre - Bloc-notes", "Microsoft Word - Lettre à Hélène.doc",
+                                "Calculatrice"})
+        dialog.ListBox1.Add(title);
+      dialog.Show();
+    });
+  }
+  if (name == "TReStart") {
+    // The texts shown while Windows restarts are checked too.
+    TReStart prompt(nullptr);
+    return Shoot(prompt, path, [&] { prompt.Show(); }, nullptr, [&] {
+      const std::string first = prompt.Label1.Text(), second = prompt.Label2.Text();
+      prompt.Label1.SetText(" Veuillez patienter quelques instants.");
+      prompt.Label2.SetText(" Pivalune referme toutes les applications avant de faire redémarrer l'ordinateur.");
+      ReportCutTexts(prompt.Handle());
+      prompt.Label1.SetText(first);
+      prompt.Label2.SetText(second);
+    });
+  }
+  if (name == "TAttention") {
+    TAttention warning(nullptr);
+    warning.SetLines({"C:\\WINDOWS\\SYSTEM\\MFC42.DLL      995 328 11/06/1997 00:00",
+                      "C:\\WINDOWS\\SYSTEM\\COMCTL32.DLL    591 632 24/08/1996 12:00",
+                      "C:\\WINDOWS\\SYSTEM\\OLEAUT32.DLL    598 288 14/05/1997 09:30"});
+    return Shoot(warning, path, [&] { warning.Show(); });
+  }
+  if (name == "TWaitWindow") {
+    TWaitWindow wait(nullptr);
+    return Shoot(wait, path, [&] { wait.Show("Recherche des fichiers partagés (DLL,...)"); });
+  }
+  if (name == "TWizard") {
+    TSampleWizard wizard;
+    return Shoot(wizard, path, [&] { wizard.Show(); }, wizard.ConfigurationButton(),
+                 [&] { wizard.CheckOtherSteps(); });
+  }
+  if (name == "ShowMessageBox") return ShootMessageBox(path);
+  std::fprintf(stderr, "pv_screenshots: no window %s\n", name.c_str());
+  return false;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  if (__argc != 3 && __argc != 4) {
+    std::fprintf(stderr, "usage: pv_screenshots <window> <file.png> [<cut-texts.txt>]\n");
+    return 2;
+  }
+  const std::string name = __argv[1], path = __argv[2];
+  WindowName = name;
+  if (__argc == 4) CutReportPath = __argv[3];
+  if (!CreateApplicationWindow()) {
+    std::fprintf(stderr, "pv_screenshots: no display\n");
+    return 1;
+  }
+  PrepareProgram();
+  bool ok = ShootWindow(name, path);
+  DestroyApplicationWindow();
+  if (!ok) std::fprintf(stderr, "pv_screenshots: no picture of %s\n", name.c_str());
+  return ok ? 0 : 1;
+}
