@@ -1,276 +1,51 @@
-// Recording benchmark: how much the catalogue scan and the registry snapshot
-// cost over the bare listing and the bare enumeration they are built on.
+// Recording benchmark: how much the catalogue scan, the registry snapshot
+// and a whole recorded state cost over the bare listing and the bare
+// enumeration they are built on.
 //
 // It generates a tree of files on a drive letter of its own and a sandboxed
 // registry, then times, alternating so that both see the same cache state:
 //   - a bare FindFirstFileA/FindNextFileA walk of the tree that writes nothing,
-//   - a catalogue member of the same tree ("* " then CatalogueDirectory),
-//   - a bare RegEnumKeyExA/RegEnumValueA walk of the sandbox,
-//   - WriteRegistrySnapshot of the sandbox.
-// The last two lines of its output are "catalogue_vs_walk: R" and
-// "snapshot_vs_enum: R", each the median ratio over the repetitions.
+//     against a catalogue member of the same tree ("* " then
+//     CatalogueDirectory);
+//   - a bare RegEnumKeyExA/RegEnumValueA walk of the sandbox, against
+//     WriteRegistrySnapshot of the sandbox;
+//   - both bare walks, against RecordState of that drive and the registry.
+// The last lines of its output are "catalogue_vs_walk: R",
+// "snapshot_vs_enum: R" and "record_vs_walks: R", each the median ratio over
+// the repetitions.
 //
 // Runs under Wine only (drive letters are links in the prefix's dosdevices
-// folder); bench/run-bench.sh prepares the prefix. Everything it generates is
-// removed again, also after Ctrl+C.
+// folder); bench/run-bench.sh prepares the prefix. Everything it generates
+// is removed again, also after Ctrl+C.
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <malloc.h>
-#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
+#include "generated_names.h"
 #include "recording/catalogue.h"
+#include "recording/record_state.h"
+#include "recording/state_files.h"
 #include "services/snapshot.h"
 #include "services/text_file.h"
 #include "shell/program_state.h"
 
-// ---------------------------------------------------------------------------
-// Live heap bytes of the process, to show what the catalogue keeps alive.
-// The engines allocate through operator new; Wine's own allocations are not
-// counted here but show in the working set.
-
 namespace {
-std::atomic<size_t> HeapLive{0};
-std::atomic<size_t> HeapPeak{0};
-
-void* Counted(void* p) {
-  if (!p) return p;
-  size_t live = HeapLive.fetch_add(_msize(p), std::memory_order_relaxed) + _msize(p);
-  size_t peak = HeapPeak.load(std::memory_order_relaxed);
-  while (live > peak && !HeapPeak.compare_exchange_weak(peak, live)) {
-  }
-  return p;
-}
-
-void Uncounted(void* p) {
-  if (!p) return;
-  HeapLive.fetch_sub(_msize(p), std::memory_order_relaxed);
-  free(p);
-}
-}  // namespace
-
-void* operator new(size_t n) {
-  void* p = Counted(malloc(n ? n : 1));
-  if (!p) throw std::bad_alloc();
-  return p;
-}
-void* operator new[](size_t n) { return operator new(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept { return Counted(malloc(n ? n : 1)); }
-void* operator new[](size_t n, const std::nothrow_t&) noexcept {
-  return Counted(malloc(n ? n : 1));
-}
-void operator delete(void* p) noexcept { Uncounted(p); }
-void operator delete[](void* p) noexcept { Uncounted(p); }
-void operator delete(void* p, size_t) noexcept { Uncounted(p); }
-void operator delete[](void* p, size_t) noexcept { Uncounted(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { Uncounted(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { Uncounted(p); }
-
-namespace {
-
-// ---------------------------------------------------------------------------
-// Interruption: Ctrl+C sets a flag that the long loops look at; the main
-// thread then cleans up and the handler lets the process end.
-
-std::atomic<bool> Interrupted{false};
-HANDLE CleanedUp = nullptr;
-
-struct InterruptedRun {};
-
-void CheckInterrupted() {
-  if (Interrupted.load()) throw InterruptedRun{};
-}
-
-BOOL WINAPI OnConsoleEvent(DWORD) {
-  Interrupted = true;
-  WaitForSingleObject(CleanedUp, 120000);
-  return FALSE;  // the default handler ends the process
-}
-
-// ---------------------------------------------------------------------------
-// Small helpers.
-
-struct Options {
-  std::string work;  // Windows path of the work directory, ends with "\"
-  int directories = 5000;
-  int files = 100000;
-  int keys = 50000;
-  int values = 200000;
-  int repetitions = 5;
-  int branching = 16;
-  int smallDirectories = 250;
-};
-
-void Fail(const std::string& what) {
-  throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
-}
-
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-size_t PeakWorkingSet() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PeakWorkingSetSize;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-std::string Mib(size_t bytes) {
-  char text[32];
-  snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-  return text;
-}
-
-std::string Kib(size_t bytes) {
-  char text[32];
-  snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024.0);
-  return text;
-}
-
-void Progress(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  vfprintf(stderr, format, args);
-  va_end(args);
-  fflush(stderr);
-}
-
-// Starts a Unix command of the host. Wine runs ELF programs without giving
-// a process handle back, so callers wait for the command's effect instead.
-void StartHostCommand(const std::string& commandLine) {
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  std::string cmd = commandLine;
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi))
-    Fail("cannot start " + commandLine);
-  if (pi.hProcess) CloseHandle(pi.hProcess);
-  if (pi.hThread) CloseHandle(pi.hThread);
-}
-
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Waits until path exists (or, with present clear, is gone); false on timeout.
-bool AwaitPath(const std::string& path, bool present, int seconds) {
-  for (int i = 0; i < seconds * 100; ++i) {
-    if (Exists(path) == present) return true;
-    Sleep(10);
-  }
-  return Exists(path) == present;
-}
-
-std::string UnixPathOf(const std::string& windowsPath) {
-  using Fn = char*(CDECL*)(LPCWSTR);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!fn) throw std::runtime_error("this benchmark runs under Wine only");
-  wchar_t wide[MAX_PATH * 2];
-  MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH * 2);
-  char* unix = fn(wide);
-  if (!unix) throw std::runtime_error("no Unix path for " + windowsPath);
-  std::string result = unix;
-  HeapFree(GetProcessHeap(), 0, unix);
-  while (result.size() > 1 && result.back() == '/') result.pop_back();
-  return result;
-}
-
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
-void RemoveHostTree(const std::string& windowsPath) {
-  if (windowsPath.empty() || !Exists(windowsPath)) return;
-  StartHostCommand("/bin/rm -rf " + Quoted(UnixPathOf(windowsPath)));
-  if (!AwaitPath(windowsPath, false, 300)) Progress("could not remove %s\n", windowsPath.c_str());
-}
-
-// ---------------------------------------------------------------------------
-// A drive letter linked onto a directory, as long as the object lives.
-
-class DriveLink {
- public:
-  void Map(const std::string& directory) {
-    char prefix[1024];
-    if (!GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix))
-      throw std::runtime_error("WINEPREFIX is not set: run through bench/run-bench.sh");
-    // GetLogicalDrives is slow to see a new link: letters this process took
-    // are remembered apart.
-    DWORD used = GetLogicalDrives() | taken_;
-    for (char c = 'P'; c <= 'Y' && !letter_; ++c)
-      if (!(used & (1u << (c - 'A'))) && !Exists(std::string(1, c) + ":\\")) letter_ = c;
-    if (!letter_) throw std::runtime_error("no free drive letter between P: and Y:");
-    taken_ |= 1u << (letter_ - 'A');
-    link_ = std::string(prefix) + "/dosdevices/" + static_cast<char>(letter_ - 'A' + 'a') + ":";
-    StartHostCommand("/bin/ln -sfn " + Quoted(UnixPathOf(directory)) + " " + Quoted(link_));
-    if (!AwaitPath(Root(), true, 60)) throw std::runtime_error("cannot link drive " + Root());
-  }
-  void Remove() {
-    if (!letter_) return;
-    StartHostCommand("/bin/rm -f " + Quoted(link_));
-    if (!AwaitPath(Root(), false, 60)) Progress("could not unlink drive %s\n", Root().c_str());
-    taken_ &= ~(1u << (letter_ - 'A'));
-    letter_ = 0;
-  }
-  ~DriveLink() { Remove(); }
-  std::string Root() const { return std::string(1, letter_) + ":\\"; }
-
- private:
-  static inline DWORD taken_ = 0;
-  char letter_ = 0;
-  std::string link_;
-};
 
 // ---------------------------------------------------------------------------
 // The generated tree: directories numbered breadth first, each with a fixed
-// number of files; names of mixed case and a few accented ones, so that the
-// catalogue's sort has work to do.
-
-const char* const DirectoryStems[] = {"Programmes", "system", "Données", "Temp", "aide",
-                                      "Polices", "Mes documents", "bin", "_cache", "Zeta"};
-const char* const FileStems[] = {"readme", "SETUP", "Fichier", "data", "Liste", "mscomctl",
-                                 "été", "Config", "lib", "Zone"};
-const char* const FileExtensions[] = {".txt", ".DLL", ".exe", ".ini", ".hlp", "", ".dat",
-                                      ".Bmp"};
+// number of files.
 
 struct TreeShape {
   int directories;
   int filesPerDirectory;
   int branching;
 };
-
-std::string DirectoryName(int index) {
-  return std::string(DirectoryStems[index % 10]) + " " + std::to_string(index);
-}
-
-std::string FileName(int directory, int index) {
-  unsigned mix = static_cast<unsigned>(directory * 31 + index * 7919);
-  return std::string(FileStems[mix % 10]) + std::to_string(index) +
-         FileExtensions[(mix / 10) % 8];
-}
 
 // Creates the tree under root (which exists) and answers the file count.
 long GenerateTree(const std::string& root, const TreeShape& shape) {
@@ -328,19 +103,6 @@ void CatalogueMember(const std::string& root, const std::string& fileName) {
   file.WriteLine("* ");
   CatalogueDirectory(root, "*.*", file, true);
   file.Close();
-}
-
-long CountLines(const std::string& fileName) {
-  HANDLE h = CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) Fail("open " + fileName);
-  std::vector<char> buffer(1 << 16);
-  long lines = 0;
-  DWORD got = 0;
-  while (ReadFile(h, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got)
-    lines += std::count(buffer.begin(), buffer.begin() + got, '\n');
-  CloseHandle(h);
-  return lines;
 }
 
 // ---------------------------------------------------------------------------
@@ -543,56 +305,17 @@ void BareRegistryWalk(EnumCount& count) {
 }
 
 // ---------------------------------------------------------------------------
-// Timing: the bare walk and the engine take turns, so that both see the same
-// cache state; the generation has already brought everything in. Beside the
-// wall-clock time, the CPU time of this process shows the engine's own work
-// apart from the time spent waiting for the Wine server.
+// The whole state: the catalogue of the generated drive and the registry
+// snapshot, as a recording with the settings Drives = that letter and
+// Type = "R" makes it, into the current directory.
 
-double ProcessCpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  auto seconds = [](const FILETIME& t) {
-    return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
-                               t.dwLowDateTime) / 1e7;
-  };
-  return seconds(kernel) + seconds(user);
-}
+constexpr const char* StateBase = "BENCHST";
 
-struct Pairing {
-  std::vector<double> bare, engine, ratios, bareCpu, engineCpu;
-};
-
-template <typename Bare, typename Engine>
-Pairing TimePair(int repetitions, Bare bare, Engine engine) {
-  Pairing p;
-  for (int i = 0; i < repetitions; ++i) {
-    CheckInterrupted();
-    double c0 = ProcessCpuSeconds(), t0 = Seconds();
-    bare();
-    double c1 = ProcessCpuSeconds(), t1 = Seconds();
-    engine();
-    double c2 = ProcessCpuSeconds(), t2 = Seconds();
-    p.bare.push_back(t1 - t0);
-    p.engine.push_back(t2 - t1);
-    p.ratios.push_back((t2 - t1) / (t1 - t0));
-    p.bareCpu.push_back(c1 - c0);
-    p.engineCpu.push_back(c2 - c1);
-  }
-  return p;
-}
-
-void PrintRow(const char* name, const std::vector<double>& values, const char* unit) {
-  printf("%-26s", name);
-  for (double v : values) printf(" %7.3f", v);
-  printf("   median %.3f%s\n", Median(values), unit);
-}
-
-void PrintPairing(const char* bareName, const char* engineName, const Pairing& p) {
-  PrintRow(bareName, p.bare, " s");
-  PrintRow(engineName, p.engine, " s");
-  PrintRow("  ratio", p.ratios, "");
-  PrintRow("  CPU of the bare walk", p.bareCpu, " s");
-  PrintRow("  CPU of the engine", p.engineCpu, " s");
+void RecordWholeState(char driveLetter) {
+  Program.RecordDrives = std::string(1, driveLetter);
+  Program.RecordTypes = "R";
+  Program.StateSizeTotal = 0;
+  RecordState(StateBase);
 }
 
 // Live heap growth during one catalogue member, and the peak working set
@@ -605,41 +328,12 @@ struct CatalogueMemory {
 CatalogueMemory MeasureCatalogueMemory(const std::string& root, const std::string& out) {
   CatalogueMemory m;
   m.peakBefore = PeakWorkingSet();
-  size_t base = HeapLive.load();
-  HeapPeak = base;
+  HeapWatch heap;
   CatalogueMember(root, out);
-  m.heapGrowth = HeapPeak.load() - base;
+  m.heapGrowth = heap.Growth();
   m.peakAfter = PeakWorkingSet();
   m.lines = CountLines(out);
   return m;
-}
-
-int ParseInt(const char* text, const char* option) {
-  char* end = nullptr;
-  long value = strtol(text, &end, 10);
-  if (!*text || *end || value <= 0) throw std::runtime_error(std::string("bad ") + option);
-  return static_cast<int>(value);
-}
-
-Options ParseOptions(int argc, char** argv) {
-  Options o;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (i + 1 >= argc) throw std::runtime_error("missing value after " + a);
-    const char* v = argv[++i];
-    if (a == "--work") o.work = v;
-    else if (a == "--dirs") o.directories = ParseInt(v, "--dirs");
-    else if (a == "--files") o.files = ParseInt(v, "--files");
-    else if (a == "--keys") o.keys = ParseInt(v, "--keys");
-    else if (a == "--values") o.values = ParseInt(v, "--values");
-    else if (a == "--reps") o.repetitions = ParseInt(v, "--reps");
-    else throw std::runtime_error("unknown option " + a);
-  }
-  if (o.work.empty()) throw std::runtime_error("usage: bench_recording --work DIR [--dirs N]"
-                                               " [--files N] [--keys N] [--values N] [--reps N]");
-  if (o.work.back() != '\\') o.work += '\\';
-  o.smallDirectories = std::min(o.smallDirectories, o.directories);
-  return o;
 }
 
 struct Run {
@@ -647,11 +341,13 @@ struct Run {
   std::string tree, small, out;
   DriveLink drive, smallDrive;
   RegistryArea registry;
+  char previousDirectory[MAX_PATH] = {};
 
   void CleanUp() {
     registry.Remove();
     drive.Remove();
     smallDrive.Remove();
+    if (previousDirectory[0]) SetCurrentDirectoryA(previousDirectory);
     RemoveHostTree(tree);
     RemoveHostTree(small);
     RemoveHostTree(out);
@@ -668,12 +364,18 @@ int Bench(Run& run) {
   CreateDirectoryA(o.work.c_str(), nullptr);
   for (const std::string& dir : {run.tree, run.small, run.out})
     if (!CreateDirectoryA(dir.c_str(), nullptr)) Fail("CreateDirectory " + dir);
+  // State files go into the current directory, as in the program directory
+  // of a real run.
+  GetCurrentDirectoryA(MAX_PATH, run.previousDirectory);
+  if (!SetCurrentDirectoryA(run.out.c_str())) Fail("SetCurrentDirectory " + run.out);
 
   // The program directory is excluded from every catalogue, as in a real run.
   char module[MAX_PATH];
   GetModuleFileNameA(nullptr, module, MAX_PATH);
   Program.ProgramDirectory = std::string(module, strrchr(module, '\\') + 1);
-  BuildExclusionList("\\\\");
+  Program.CommandLineMode = true;
+  Program.ExclusionText = "\\\\";
+  BuildExclusionList(Program.ExclusionText);
 
   int filesPerDirectory = std::max(1, o.files / o.directories);
   TreeShape full{o.directories, filesPerDirectory, o.branching};
@@ -714,6 +416,21 @@ int Bench(Run& run) {
       [&] { WriteRegistrySnapshot(snapshotFile); });
   long snapshotLines = CountLines(snapshotFile);
 
+  Progress("timing the whole state...\n");
+  const char letter = run.drive.Root()[0];
+  Pairing state = TimePair(
+      o.repetitions,
+      [&] {
+        WalkCount w;
+        EnumCount e;
+        BareWalk(run.drive.Root(), w);
+        BareRegistryWalk(e);
+      },
+      [&] { RecordWholeState(letter); });
+  long stateLines[3] = {};
+  for (int n = 0; n < 3; ++n)
+    stateLines[n] = CountLines(StateFileName(std::string(StateBase) + MemberSuffix(n)));
+
   printf("tree: %ld directories, %ld files on %s (walk saw %ld and %ld); catalogue %ld lines\n",
          static_cast<long>(full.directories), files, run.drive.Root().c_str(),
          walked.directories, walked.files, catalogueLines);
@@ -721,9 +438,14 @@ int Bench(Run& run) {
          "%ld keys, %ld values); snapshot %ld lines\n",
          generated.keys, generated.recorded, generated.others, enumerated.keys,
          enumerated.values, snapshotLines);
+  printf("state %s (drives \"%s\", types \"%s\"): index %ld lines, catalogue %ld lines, "
+         "registry %ld lines, %u units of 512 bytes\n",
+         StateBase, Program.RecordDrives.c_str(), Program.RecordTypes.c_str(), stateLines[0],
+         stateLines[1], stateLines[2], Program.StateSizeTotal);
   printf("seconds per repetition:\n");
   PrintPairing("bare directory walk", "catalogue member", catalogue);
   PrintPairing("bare registry walk", "registry snapshot", snapshot);
+  PrintPairing("both bare walks", "RecordState", state);
   printf("catalogue memory (live heap growth / peak working set before -> after):\n");
   printf("  %5d directories, %6ld files: %s / %s -> %s (%ld lines)\n", little.directories,
          smallFiles, Kib(smallMemory.heapGrowth).c_str(), Mib(smallMemory.peakBefore).c_str(),
@@ -731,9 +453,10 @@ int Bench(Run& run) {
   printf("  %5d directories, %6ld files: %s / %s -> %s (%ld lines)\n", full.directories, files,
          Kib(fullMemory.heapGrowth).c_str(), Mib(fullMemory.peakBefore).c_str(),
          Mib(fullMemory.peakAfter).c_str(), fullMemory.lines);
-  printf("peak working set of the run: %s\n", Mib(PeakWorkingSet()).c_str());
-  printf("catalogue_vs_walk: %.2f\n", Median(catalogue.ratios));
-  printf("snapshot_vs_enum: %.2f\n", Median(snapshot.ratios));
+  printf("peak working set of the recording benchmark: %s\n", Mib(PeakWorkingSet()).c_str());
+  PrintRatio("catalogue_vs_walk", catalogue);
+  PrintRatio("snapshot_vs_enum", snapshot);
+  PrintRatio("record_vs_walks", state);
   fflush(stdout);
   return 0;
 }
@@ -741,8 +464,7 @@ int Bench(Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CleanedUp = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  InstallInterruptHandler();
   int code = 0;
   Run run;
   try {
@@ -757,6 +479,6 @@ int main(int argc, char** argv) {
   }
   Progress("removing the generated tree and registry keys...\n");
   run.CleanUp();
-  SetEvent(CleanedUp);
+  CleanUpDone();
   return code;
 }

@@ -1,23 +1,31 @@
 #!/bin/bash
-# Runs the recording benchmark in a Wine prefix of its own under the build
-# directory: the prefix is made on first use and reused afterwards
-# (PV_BENCH_FRESH=1 makes a new one), with a persistent wineserver that is
-# stopped again at the end. Extra arguments go to the benchmark
-# (--dirs N --files N --keys N --values N --reps N).
+# Runs the recording and the comparison benchmarks in a Wine prefix of their
+# own under the build directory: the prefix is made on first use and reused
+# afterwards (PV_BENCH_FRESH=1 makes a new one), with a persistent wineserver
+# that is stopped again at the end. Extra arguments go to both benchmarks,
+# each using those it knows (--reps N; recording: --dirs N --files N
+# --keys N --values N; comparison: --lines N --small-lines N --changes N).
+# PV_BENCH_ONLY=recording or comparison runs only that one.
 #
-# The generated tree lives under $BUILD/benchrun/work on the build
-# directory's own file system, not in /tmp. The benchmark removes it, its
-# drive links and its registry keys itself, also on Ctrl+C; this script
-# removes whatever a killed run left behind.
+# What they generate lives under $BUILD/benchrun/work on the build
+# directory's own file system, not in /tmp. The benchmarks remove it, their
+# drive links and their registry keys themselves, also on Ctrl+C; this
+# script removes whatever a killed run left behind.
 set -eu
 build=${1:-build}
 shift || true
 root=$(cd "$(dirname "$0")/.." && pwd)
 run=$root/$build/benchrun
 work=$run/work
-exe=$root/$build/bin/bench_recording.exe
-
-[ -f "$exe" ] || { echo "no $exe: run make build BUILD=$build first" >&2; exit 1; }
+only=${PV_BENCH_ONLY:-}
+benches=
+for name in recording comparison; do
+  [ -z "$only" ] || [ "$only" = "$name" ] || continue
+  exe=$root/$build/bin/bench_$name.exe
+  [ -f "$exe" ] || { echo "no $exe: run make build BUILD=$build first" >&2; exit 1; }
+  benches="$benches $name"
+done
+[ -n "$benches" ] || { echo "PV_BENCH_ONLY: recording or comparison" >&2; exit 1; }
 [ "${PV_BENCH_FRESH:-0}" = 1 ] && rm -rf "$run"
 mkdir -p "$run/home" "$run/xdg"
 export WINEPREFIX=$run/prefix
@@ -53,4 +61,11 @@ mkdir -p "$WINEPREFIX"
 wineserver -p 2>/dev/null || true  # a server left by an earlier run is reused
 /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
 
-/usr/lib/wine/wine64 "$exe" --work "Z:${work//\//\\}" "$@" </dev/null
+status=0
+for name in $benches; do
+  echo "== bench_$name"
+  /usr/lib/wine/wine64 "$root/$build/bin/bench_$name.exe" --work "Z:${work//\//\\}" "$@" \
+    </dev/null || status=$?
+  leftovers
+done
+exit $status
