@@ -7,7 +7,9 @@
 
 namespace {
 
-constexpr int ButtonWidth = 78, ButtonHeight = 46, Gap = 8, BarHeight = 22;
+// The columns stand wide enough apart for the longest hint to fit in the
+// status bar below them at the default fonts.
+constexpr int ButtonWidth = 78, ButtonHeight = 46, ColumnGap = 20, RowGap = 8, BarHeight = 22;
 constexpr int HelpContextMain = 150;
 
 enum MenuId {
@@ -46,13 +48,13 @@ bool ArchiveReminderDue() {
 }
 
 TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(commands)) {
-  const int width = 4 * ButtonWidth + 5 * Gap;
-  const int height = 3 * ButtonHeight + 4 * Gap + BarHeight;
+  const int width = 4 * ButtonWidth + 5 * ColumnGap;
+  const int height = 3 * ButtonHeight + 4 * RowGap + BarHeight;
   if (!CreateForm(nullptr, Title, width, height, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, WS_EX_APPWINDOW))
     return;
   HelpContext = HelpContextMain;
-  auto x = [](int column) { return Gap + column * (ButtonWidth + Gap); };
-  auto y = [](int row) { return Gap + row * (ButtonHeight + Gap); };
+  auto x = [](int column) { return ColumnGap + column * (ButtonWidth + ColumnGap); };
+  auto y = [](int row) { return RowGap + row * (ButtonHeight + RowGap); };
   auto button = [&](const char* text, Picture picture, int column, int row, const char* hint,
                     Handler click) {
     Button b = AddPictureButton(text, picture, x(column), y(row), ButtonWidth, ButtonHeight,

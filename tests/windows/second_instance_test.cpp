@@ -87,24 +87,37 @@ class Instance {
   bool started_ = false;
 };
 
+// The program copied into a program directory of its own, with a help file
+// so that start-up asks nothing.
+struct ProgramDirectory {
+  ProgramDirectory() : dir(ScratchDirectory()), program(dir + "pivalune.exe") {
+    copied = CopyFileA(PV_PROGRAM_EXE, program.c_str(), FALSE);
+    WriteFixtureFile(dir + "PIVALUNE.HLP", "", PackDosTime(1998, 12, 5, 14, 3, 6));
+  }
+  std::string dir, program;
+  bool copied = false;
+};
+
+// The main window of a started instance; the splash screen stays five
+// seconds before it shows.
+HWND MainWindowOf(const Instance& instance) {
+  return WaitForTopLevel("Pivalune 98", instance.Pid(), "", 30000).window;
+}
+
 }  // namespace
 
 TEST(SecondInstance, SaysTheProgramRunsAndBringsTheFirstForward) {
-  const std::string dir = ScratchDirectory();
-  const std::string program = dir + "pivalune.exe";
-  ASSERT_TRUE(CopyFileA(PV_PROGRAM_EXE, program.c_str(), FALSE));
-  WriteFixtureFile(dir + "PIVALUNE.HLP", "", PackDosTime(1998, 12, 5, 14, 3, 6));
-
-  Instance first(program, dir);
+  const ProgramDirectory installed;
+  ASSERT_TRUE(installed.copied);
+  Instance first(installed.program, installed.dir);
   ASSERT_TRUE(first.Started());
-  // The splash screen stays five seconds before the main window shows.
-  Found main = WaitForTopLevel("Pivalune 98", first.Pid(), "", 30000);
-  ASSERT_NE(main.window, nullptr);
-  ShowWindow(main.window, SW_MINIMIZE);
-  for (int i = 0; i < 100 && !IsIconic(main.window); ++i) Sleep(50);
-  ASSERT_TRUE(IsIconic(main.window));
+  const HWND main = MainWindowOf(first);
+  ASSERT_NE(main, nullptr);
+  ShowWindow(main, SW_MINIMIZE);
+  for (int i = 0; i < 100 && !IsIconic(main); ++i) Sleep(50);
+  ASSERT_TRUE(IsIconic(main));
 
-  Instance second(program, dir);
+  Instance second(installed.program, installed.dir);
   ASSERT_TRUE(second.Started());
   Found box = WaitForTopLevel("Pivalune", second.Pid(), "#32770", 15000);
   ASSERT_NE(box.window, nullptr);
@@ -116,32 +129,29 @@ TEST(SecondInstance, SaysTheProgramRunsAndBringsTheFirstForward) {
   PostMessageA(box.window, WM_COMMAND, IDOK, 0);
   EXPECT_EQ(second.WaitForExit(15000), 0u);
 
-  for (int i = 0; i < 100 && IsIconic(main.window); ++i) Sleep(50);
-  EXPECT_FALSE(IsIconic(main.window));
-  EXPECT_TRUE(IsWindowVisible(main.window));
+  for (int i = 0; i < 100 && IsIconic(main); ++i) Sleep(50);
+  EXPECT_FALSE(IsIconic(main));
+  EXPECT_TRUE(IsWindowVisible(main));
   EXPECT_EQ(WaitForTopLevel("Pivalune 98", 0, "", 0).count, 1);
 }
 
 TEST(ProgramWindows, TheConfigurationButtonShowsItsDialogInPlaceOfTheMainWindow) {
-  const std::string dir = ScratchDirectory();
-  const std::string program = dir + "pivalune.exe";
-  ASSERT_TRUE(CopyFileA(PV_PROGRAM_EXE, program.c_str(), FALSE));
-  WriteFixtureFile(dir + "PIVALUNE.HLP", "", PackDosTime(1998, 12, 5, 14, 3, 6));
-
-  Instance instance(program, dir);
+  const ProgramDirectory installed;
+  ASSERT_TRUE(installed.copied);
+  Instance instance(installed.program, installed.dir);
   ASSERT_TRUE(instance.Started());
-  Found main = WaitForTopLevel("Pivalune 98", instance.Pid(), "", 30000);
-  ASSERT_NE(main.window, nullptr);
-  HWND button = FindWindowExA(main.window, nullptr, "Button", "Configurer");
+  const HWND main = MainWindowOf(instance);
+  ASSERT_NE(main, nullptr);
+  HWND button = FindWindowExA(main, nullptr, "Button", "Configurer");
   ASSERT_NE(button, nullptr);
   PostMessageA(button, BM_CLICK, 0, 0);
   Found dialog = WaitForTopLevel("Pivalune 98 - Configuration", instance.Pid(), "", 10000);
   ASSERT_NE(dialog.window, nullptr);
-  EXPECT_FALSE(IsWindowVisible(main.window));
+  EXPECT_FALSE(IsWindowVisible(main));
   HWND cancel = FindWindowExA(dialog.window, nullptr, "Button", "Annuler");
   ASSERT_NE(cancel, nullptr);
   PostMessageA(cancel, BM_CLICK, 0, 0);
-  for (int i = 0; i < 200 && !IsWindowVisible(main.window); ++i) Sleep(50);
-  EXPECT_TRUE(IsWindowVisible(main.window));
+  for (int i = 0; i < 200 && !IsWindowVisible(main); ++i) Sleep(50);
+  EXPECT_TRUE(IsWindowVisible(main));
   EXPECT_FALSE(IsWindowVisible(dialog.window));
 }
