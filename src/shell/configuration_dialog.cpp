@@ -94,13 +94,8 @@ std::array<std::pair<CheckBox*, char>, 7> TConfiguration::FileBoxes() {
            {&fIni, 'I'}, {&fRegistres, 'R'}}};
 }
 
-void TConfiguration::FormShow() { showing_ = true; }
-
-bool TConfiguration::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool TConfiguration::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
   switch (message) {
-    case WM_ACTIVATE:
-      activatedFrom_ = reinterpret_cast<HWND>(lParam);
-      return false;
     case WM_HELP: {
       // F1 inside the exclusion panel has a page of its own.
       HWND control = static_cast<HWND>(reinterpret_cast<const HELPINFO*>(lParam)->hItemHandle);
@@ -117,8 +112,7 @@ bool TConfiguration::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 void TConfiguration::FormActivate() {
   // Coming back from another program (the help viewer, say) is no new
   // opening: what the user has changed so far stays in the controls.
-  if (!showing_ && !TForm::FromHandle(activatedFrom_)) return;
-  showing_ = false;
+  if (!ActivationIsNewOpening()) return;
   btnAide.SetEnabled(Program.HelpAvailable);
   auto drives = DriveBoxes();
   for (int i = 0; i < 10; ++i) {

@@ -38,7 +38,6 @@ class TConfiguration : public TForm {
   std::array<std::pair<CheckBox*, char>, 7> FileBoxes();
 
  protected:
-  void FormShow() override;
   void FormActivate() override;
   bool FormCloseQuery() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -48,6 +47,4 @@ class TConfiguration : public TForm {
   void btnAnnulerClick();
   void btnAideClick();
 
-  bool showing_ = false;     // the next activation is the first of this opening
-  HWND activatedFrom_ = nullptr;
 };

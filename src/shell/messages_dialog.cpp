@@ -39,27 +39,10 @@ TAvertissement::TAvertissement(HWND owner) {
   BarredEtat = AddHintBar(BarHeight);
 }
 
-// ShowModal shows the window at its normal size.
-void TAvertissement::FormShow() { showing_ = true; }
-
-bool TAvertissement::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
-  switch (message) {
-    case WM_ACTIVATE:
-      activatedFrom_ = reinterpret_cast<HWND>(lParam);
-      return false;
-    case WM_HELP:
-      ShowHelp(Handle(), HelpContext);
-      result = TRUE;
-      return true;
-  }
-  return false;
-}
-
 void TAvertissement::FormActivate() {
   // Coming back from another program (the help viewer, say) is no new
   // opening: the user's choice so far stays selected.
-  if (!showing_ && !TForm::FromHandle(activatedFrom_)) return;
-  showing_ = false;
+  if (!ActivationIsNewOpening()) return;
   btnAide.SetEnabled(Program.HelpAvailable);
   const int level = Program.ConfirmLevel;
   toujours.SetChecked(level != 1 && level != 2);

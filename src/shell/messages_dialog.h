@@ -19,16 +19,11 @@ class TAvertissement : public TForm {
   Panel BarredEtat;
 
  protected:
-  void FormShow() override;
   void FormActivate() override;
   bool FormCloseQuery() override;
-  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
   void btnOKClick();
   void btnAnnulerClick();
   void btnAideClick();
-
-  bool showing_ = false;     // the next activation is the first of this opening
-  HWND activatedFrom_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ui/application.h"
+#include "ui/messages.h"
 
 #include <vector>
 
@@ -248,6 +249,8 @@ void TForm::StartTimer(UINT_PTR id, UINT milliseconds, Handler tick) {
 
 void TForm::StopTimer(UINT_PTR id) { KillTimer(h_, id); }
 
+bool TForm::ActivationIsNewOpening() const { return justShown_ || FromHandle(activatedFrom_); }
+
 std::string TForm::HintOf(HWND control) const {
   auto it = hints_.find(control);
   return it == hints_.end() ? "" : it->second;
@@ -367,11 +370,23 @@ LRESULT TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
+      if (LOWORD(wParam) != WA_INACTIVE) {
+        activatedFrom_ = reinterpret_cast<HWND>(lParam);
+        FormActivate();
+        justShown_ = false;
+      }
       break;
     case WM_SHOWWINDOW:
-      if (wParam) FormShow();
+      if (wParam) {
+        justShown_ = true;
+        FormShow();
+      }
       break;
+    case WM_HELP:
+      // F1 opens the help at the window's context.
+      if (!HelpContext) break;
+      ShowHelp(h_, HelpContext);
+      return TRUE;
     case WM_SIZE:
       FormResize();
       break;

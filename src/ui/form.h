@@ -88,6 +88,11 @@ class TForm {
   void OnMenu(int id, Handler handler) { commands_[id] = std::move(handler); }
   void StartTimer(UINT_PTR id, UINT milliseconds, Handler tick);
   void StopTimer(UINT_PTR id);
+  // Within FormActivate: true at the first activation after the form was
+  // shown and when it comes back from another window of the program; false
+  // when the user comes back from another program (the help viewer), so
+  // that what was changed in the controls so far stays.
+  bool ActivationIsNewOpening() const;
   void SetMinimumSize(int width, int height) { minWidth_ = width, minHeight_ = height; }
   void SetFont(const Control& control, HFONT font);
 
@@ -113,6 +118,8 @@ class TForm {
   Panel hintBar_;
   int defaultButton_ = 0;
   int minWidth_ = 0, minHeight_ = 0;
+  bool justShown_ = false;
+  HWND activatedFrom_ = nullptr;
   std::map<int, Handler> commands_;
   std::map<UINT_PTR, Handler> timers_;
   std::map<HWND, std::string> hints_;

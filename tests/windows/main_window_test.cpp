@@ -112,10 +112,11 @@ TEST_F(MainWindow, ReminderCountsFivePerStateAndOnePerReport) {
                [&] { asked = AnswerMessageBox("Avertissement", IDYES, c.asks ? 5000 : 500); });
     EXPECT_EQ(!asked.empty(), c.asks) << c.states << " states, " << c.reports << " reports";
     EXPECT_EQ(due, c.asks);
-    if (c.asks)
+    if (c.asks) {
       EXPECT_EQ(asked, "N'encombrez pas votre disque dur; archivez régulièrement les fichiers de "
                        "travail de Pivalune, ou effacez-les s'ils ne sont plus utiles. Souhaitez-vous "
                        "le faire maintenant?");
+    }
     TearDown();
   }
 }
