@@ -100,3 +100,33 @@ void WhileModal(const std::function<void()>& modal, const std::function<void()>&
   modal();
   driver.join();
 }
+
+bool IsChecked(HWND box) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutA(box, BM_GETCHECK, 0, 0, SMTO_NORMAL, 2000, &state);
+  return state == BST_CHECKED;
+}
+
+POINT CentreOf(HWND dialog, HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ScreenToClient(dialog, &p);
+  return p;
+}
+
+// Wine may lose the move of a warped pointer behind an older one, so the
+// pointer is nudged again every so often; the bar is set to "?" first so
+// that an older hint can never pass for the one asked for.
+std::string HintAt(HWND dialog, HWND bar, POINT client, const std::string& expected) {
+  SendMessageTimeoutA(bar, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("?"), SMTO_NORMAL, 2000, nullptr);
+  ClientToScreen(dialog, &client);
+  std::string text;
+  for (int waited = 0; waited <= 2000; waited += 10) {
+    if (waited % 200 == 0) SetCursorPos(client.x + (waited / 200) % 2, client.y);
+    text = TextOf(bar);
+    if (text == expected) break;
+    Sleep(10);
+  }
+  return text;
+}

@@ -29,5 +29,14 @@ std::string AnswerMessageBox(const std::string& title, int button, int milliseco
 // The text of a message box's message (the static control that is not the icon).
 std::string MessageBoxText(HWND box);
 
+// The state of a check box or radio button.
+bool IsChecked(HWND box);
+// The centre of a control in its dialog's client coordinates.
+POINT CentreOf(HWND dialog, HWND control);
+// Moves the real pointer to a point of the dialog's client area and gives
+// the status bar's text once it shows `expected` (or whatever it shows
+// after two seconds when the hint never comes).
+std::string HintAt(HWND dialog, HWND bar, POINT client, const std::string& expected);
+
 // Runs `script` on a second thread while `modal` runs on this one; joins.
 void WhileModal(const std::function<void()>& modal, const std::function<void()>& script);

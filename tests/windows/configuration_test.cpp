@@ -42,12 +42,6 @@ std::optional<DWORD> StoredNumber(const char* name) {
   return value;
 }
 
-bool IsChecked(HWND box) {
-  DWORD_PTR state = 0;
-  SendMessageTimeoutA(box, BM_GETCHECK, 0, 0, SMTO_NORMAL, 2000, &state);
-  return state == BST_CHECKED;
-}
-
 // Types into the focused control's place, one character message per key.
 void Type(HWND edit, const std::string& text) {
   for (unsigned char c : text) SendMessageTimeoutA(edit, WM_CHAR, c, 0, SMTO_NORMAL, 2000, nullptr);
@@ -56,34 +50,6 @@ void Type(HWND edit, const std::string& text) {
 void ClearByKeys(HWND edit) {
   SendMessageTimeoutA(edit, EM_SETSEL, 0, -1, SMTO_NORMAL, 2000, nullptr);
   Type(edit, "\b");
-}
-
-// The centre of a control in its dialog's client coordinates.
-POINT CentreOf(HWND dialog, HWND control) {
-  RECT r;
-  GetWindowRect(control, &r);
-  POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-  ScreenToClient(dialog, &p);
-  return p;
-}
-
-// Moves the real pointer to a point of the dialog's client area and gives
-// the status bar's text once it shows `expected` (or whatever it shows
-// after two seconds when the hint never comes). Wine may lose the move of
-// a warped pointer behind an older one, so the pointer is nudged again
-// every so often; the cases follow each other with different hints, so
-// that an older move can never pass for the one asked for.
-std::string HintAt(HWND dialog, HWND bar, POINT client, const std::string& expected) {
-  SendMessageTimeoutA(bar, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("?"), SMTO_NORMAL, 2000, nullptr);
-  ClientToScreen(dialog, &client);
-  std::string text;
-  for (int waited = 0; waited <= 2000; waited += 10) {
-    if (waited % 200 == 0) SetCursorPos(client.x + (waited / 200) % 2, client.y);
-    text = TextOf(bar);
-    if (text == expected) break;
-    Sleep(10);
-  }
-  return text;
 }
 
 void PressKey(HWND control, WPARAM key) { PostMessageA(control, WM_KEYDOWN, key, 1); }
