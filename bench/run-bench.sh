@@ -27,12 +27,8 @@ for name in recording comparison; do
 done
 [ -n "$benches" ] || { echo "PV_BENCH_ONLY: recording or comparison" >&2; exit 1; }
 [ "${PV_BENCH_FRESH:-0}" = 1 ] && rm -rf "$run"
-mkdir -p "$run/home" "$run/xdg"
-export WINEPREFIX=$run/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export HOME=$run/home            # the prefix links the shell folders here
-export XDG_DATA_HOME=$run/xdg
+. "$root/tools/wine-env.sh"
+use_own_prefix "$run"
 # File dates are converted to local time; a zone with daylight saving time
 # makes that conversion do its real work.
 export TZ=${TZ:-Europe/Paris}
@@ -57,14 +53,13 @@ trap 'exit 130' INT TERM
 
 echo "free space for the tree: $(df -h --output=avail "$run" | tail -1 | tr -d ' ')"
 leftovers
-mkdir -p "$WINEPREFIX"
 wineserver -p 2>/dev/null || true  # a server left by an earlier run is reused
-/usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1
+$wine wineboot --init </dev/null >/dev/null 2>&1
 
 status=0
 for name in $benches; do
   echo "== bench_$name"
-  /usr/lib/wine/wine64 "$root/$build/bin/bench_$name.exe" --work "Z:${work//\//\\}" "$@" \
+  $wine "$root/$build/bin/bench_$name.exe" --work "Z:${work//\//\\}" "$@" \
     </dev/null || status=$?
   leftovers
 done

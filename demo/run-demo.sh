@@ -7,27 +7,21 @@ set -eu
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
 demo=$root/$build/demo
-wine=/usr/lib/wine/wine64
 started=$(date +%s)
 
 program=$root/$build/bin/pivalune.exe
 [ -f "$program" ] || { echo "run-demo: $program is missing (make build)" >&2; exit 1; }
 
+. "$root/tools/wine-env.sh"
 rm -rf "$demo"
-mkdir -p "$demo/home" "$demo/xdg"
-export WINEPREFIX=$demo/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export HOME=$demo/home            # the prefix links the shell folders here
-export XDG_DATA_HOME=$demo/xdg
 unset DISPLAY                     # the command line needs no display
+use_own_prefix "$demo"
 
 step() { echo; echo "== $*"; }
 cleanup() { wineserver -k 2>/dev/null || true; }
 trap cleanup EXIT
 
 step "Préfixe Wine de démonstration : $WINEPREFIX"
-mkdir -p "$WINEPREFIX"
 wineserver -p
 $wine wineboot --init </dev/null >/dev/null 2>&1
 

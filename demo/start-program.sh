@@ -10,26 +10,16 @@ set -eu
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=$root/$build/program
-wine=/usr/lib/wine/wine64
 
 program=$root/$build/bin/pivalune.exe
 [ -f "$program" ] || { echo "start-program: $program is missing (make build)" >&2; exit 1; }
 [ -n "${DISPLAY:-}" ] || { echo "start-program: no display (DISPLAY is not set)" >&2; exit 1; }
 
-mkdir -p "$base/home" "$base/xdg"
-# The X authority of the display is found through HOME, which changes.
-if [ -z "${XAUTHORITY:-}" ] && [ -f "${HOME:-/nonexistent}/.Xauthority" ]; then
-  export XAUTHORITY=$HOME/.Xauthority
-fi
-export WINEPREFIX=$base/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export HOME=$base/home            # the prefix links the shell folders here
-export XDG_DATA_HOME=$base/xdg    # the recycle bin of the program's deletions
+. "$root/tools/wine-env.sh"
+use_own_prefix "$base"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Préfixe Wine du programme : $WINEPREFIX (création)"
-  mkdir -p "$WINEPREFIX"
   $wine wineboot --init </dev/null >/dev/null 2>&1
 fi
 

@@ -10,42 +10,24 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 tool=$root/$build/bin/pv_screenshots.exe
 out=$root/$build/screenshots
 run=$root/$build/screenshots-run
-wine=/usr/lib/wine/wine64
 windows="TSplash TPrincipal TConfiguration TAvertissement TChoisir TRapport TAutresApps
 TReStart TAttention TWaitWindow TWizard ShowMessageBox"
 
 [ -f "$tool" ] || { echo "screenshots: $tool is missing (make build)" >&2; exit 1; }
 
-rm -rf "$run" "$out"
-mkdir -p "$run/home" "$run/xdg" "$out"
-# The X authority of a real display is found through HOME, which changes.
-if [ -n "${DISPLAY:-}" ] && [ -z "${XAUTHORITY:-}" ] && [ -f "$HOME/.Xauthority" ]; then
-  export XAUTHORITY=$HOME/.Xauthority
-fi
-export WINEPREFIX=$run/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export HOME=$run/home            # the prefix links the shell folders here
-export XDG_DATA_HOME=$run/xdg
+. "$root/tools/wine-env.sh"
 
-xvfb_pid=""
+rm -rf "$run" "$out"
+mkdir -p "$out"
+use_own_prefix "$run"
+
 cleanup() {
   wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_xvfb
 }
 trap cleanup EXIT
+start_xvfb
 
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-  done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-fi
-
-mkdir -p "$WINEPREFIX"
 wineserver -p
 $wine wineboot --init </dev/null >/dev/null 2>&1
 

@@ -138,11 +138,16 @@ class CatalogueMerge {
     while (s.cls != LineClass::End && s.cls != LineClass::Directory);
   }
 
+  // Classifies the line just read and passes over what is not compared.
+  void Settle(Side& s, bool read) {
+    Classified(s, read);
+    if (s.cls != LineClass::End && PassedOver(s.line)) PassOver(s);
+  }
+
   void Fill(Side& s) {
     if (!s.need) return;
     s.need = false;
-    ReadNext(s);
-    if (s.cls != LineClass::End && PassedOver(s.line)) PassOver(s);
+    Settle(s, ReadTextLine(s.in, s.line));
   }
 
   // Most lines of two catalogues of one drive are the same to the byte:
@@ -164,10 +169,8 @@ class CatalogueMerge {
       PassOver(new_);
       return false;
     }
-    for (Side* s : {&old_, &new_}) {
-      Classified(*s, s == &old_ ? oldRead : newRead);
-      if (s->cls != LineClass::End && PassedOver(s->line)) PassOver(*s);
-    }
+    Settle(old_, oldRead);
+    Settle(new_, newRead);
     return false;
   }
 

@@ -16,18 +16,14 @@ set -eu
 program=$1
 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
-wine=/usr/lib/wine/wine64
+. "$here/../../tools/wine-env.sh"
 
 [ -f "$program" ] || { echo "undo-e2e: $program is missing" >&2; exit 1; }
 command -v makensis >/dev/null || { echo "undo-e2e: makensis is missing (nsis)" >&2; exit 1; }
 
 rm -rf "$work"
-mkdir -p "$work/home" "$work/xdg" "$work/out"
-export WINEPREFIX=$work/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export HOME=$work/home            # the prefix links the shell folders here
-export XDG_DATA_HOME=$work/xdg    # and the recycle bin
+mkdir -p "$work/out"
+use_own_prefix "$work"
 export LC_ALL=C.UTF-8             # listings in UTF-8, sorted by bytes
 unset DISPLAY                     # the command line needs no display
 out=$work/out
@@ -54,7 +50,6 @@ step "installer: makensis gravelot-setup.nsi"
 makensis -V2 -INPUTCHARSET UTF8 "-DOUTFILE=$work/gravelot-setup.exe" "$here/gravelot-setup.nsi"
 
 step "prefix $WINEPREFIX"
-mkdir -p "$WINEPREFIX"
 wineserver -p60
 run wineboot --init >/dev/null 2>&1
 user=$(ls "$drive_c/users" | grep -vx Public | head -1)

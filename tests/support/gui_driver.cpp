@@ -101,6 +101,27 @@ void WhileModal(const std::function<void()>& modal, const std::function<void()>&
   driver.join();
 }
 
+void EndWindow(HWND window) {
+  for (int i = 0; i < 250 && IsWindowVisible(window); ++i) Sleep(20);
+  if (IsWindowVisible(window)) PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+int DriveModal(const std::function<int()>& showModal, const std::string& title,
+               const std::function<void(HWND)>& script) {
+  int result = -1;
+  WhileModal([&] { result = showModal(); },
+             [&] {
+               HWND w = WaitForWindow(title);
+               if (!w) return;
+               // The first message the window answers comes after its
+               // activation: its controls hold what it shows by then.
+               SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr);
+               script(w);
+               EndWindow(w);
+             });
+  return result;
+}
+
 bool IsChecked(HWND box) {
   DWORD_PTR state = 0;
   SendMessageTimeoutA(box, BM_GETCHECK, 0, 0, SMTO_NORMAL, 2000, &state);

@@ -40,3 +40,11 @@ std::string HintAt(HWND dialog, HWND bar, POINT client, const std::string& expec
 
 // Runs `script` on a second thread while `modal` runs on this one; joins.
 void WhileModal(const std::function<void()>& modal, const std::function<void()>& script);
+// Waits for a window to close; one that a failed script left open is closed
+// so that the test ends.
+void EndWindow(HWND window);
+// Runs `showModal` (a form's ShowModal) while `script` drives the window of
+// that title, once the window has taken its first activation; answers the
+// modal result. The window is closed if the script left it open.
+int DriveModal(const std::function<int()>& showModal, const std::string& title,
+               const std::function<void(HWND)>& script);

@@ -54,23 +54,8 @@ void ClearByKeys(HWND edit) {
 
 void PressKey(HWND control, WPARAM key) { PostMessageA(control, WM_KEYDOWN, key, 1); }
 
-// Shows the dialog modally while `script` drives it. Once the script is
-// done the dialog must have closed; if it has not (the script failed
-// half-way), it is closed so that a failing test never hangs.
 int RunDialog(TConfiguration& dialog, const std::function<void(HWND)>& script) {
-  int result = -1;
-  WhileModal([&] { result = dialog.ShowModal(); },
-             [&] {
-               HWND w = WaitForWindow(TConfiguration::Title);
-               if (!w) return;
-               // The first message the dialog answers comes after its
-               // activation: the controls hold Program by then.
-               SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr);
-               script(w);
-               for (int waited = 0; IsWindowVisible(w) && waited < 5000; waited += 20) Sleep(20);
-               if (IsWindowVisible(w)) PostMessageA(w, WM_CLOSE, 0, 0);
-             });
-  return result;
+  return DriveModal([&] { return dialog.ShowModal(); }, TConfiguration::Title, script);
 }
 
 class ConfigurationDialog : public testing::Test {

@@ -29,20 +29,8 @@ std::optional<DWORD> StoredCode() {
   return value;
 }
 
-// Shows the dialog modally while `script` drives it; closes it if the
-// script failed to, so that a failing test never hangs.
 int RunDialog(TAvertissement& dialog, const std::function<void(HWND)>& script) {
-  int result = -1;
-  WhileModal([&] { result = dialog.ShowModal(); },
-             [&] {
-               HWND w = WaitForWindow(TAvertissement::Title);
-               if (!w) return;
-               SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr);
-               script(w);
-               for (int waited = 0; IsWindowVisible(w) && waited < 5000; waited += 20) Sleep(20);
-               if (IsWindowVisible(w)) PostMessageA(w, WM_CLOSE, 0, 0);
-             });
-  return result;
+  return DriveModal([&] { return dialog.ShowModal(); }, TAvertissement::Title, script);
 }
 
 class MessagesDialog : public testing::Test {

@@ -39,15 +39,11 @@ TEST_F(ReportChooserTest, ListsReportsByTitleWithTheNameAtColumn66InCaseFreeOrde
   TChoisir chooser(nullptr);
   ASSERT_TRUE(chooser.Created());
   std::vector<std::string> items;
-  int result = mrNone;
-  WhileModal([&] { result = chooser.ShowModal(); },
-             [&] {
-               HWND w = WaitForWindow("Pivalune 98 - Ouvrir un rapport");
-               if (!w) return;
-               items = ItemsOf(chooser.Liste);
-               Click(FindControl(w, "Annuler"));
-               EndWindow(w);
-             });
+  int result = DriveModal([&] { return chooser.ShowModal(); }, "Pivalune 98 - Ouvrir un rapport",
+                          [&](HWND w) {
+                            items = ItemsOf(chooser.Liste);
+                            Click(FindControl(w, "Annuler"));
+                          });
   EXPECT_EQ(result, mrCancel);
   const std::vector<std::string> expected = {
       Padded("Comparaison du 05/12/1998 à 14:03:07", "ASYK3DD.PV2"),
@@ -65,29 +61,19 @@ TEST_F(ReportChooserTest, OuvrirCancelsWithoutSelectionAndReturnsTheChosenFileWi
   ASSERT_TRUE(chooser.Created());
   chooser.ChosenReport = "ANCIEN.PV1";
 
-  int result = mrNone;
-  WhileModal([&] { result = chooser.ShowModal(); },
-             [&] {
-               HWND w = WaitForWindow(TChoisir::Title);
-               if (!w) return;
-               Click(FindControl(w, "&Ouvrir"));
-               EndWindow(w);
-             });
+  int result = DriveModal([&] { return chooser.ShowModal(); }, TChoisir::Title,
+                          [&](HWND w) { Click(FindControl(w, "&Ouvrir")); });
   EXPECT_EQ(result, mrCancel);
   EXPECT_EQ(chooser.ChosenReport, "ANCIEN.PV1");
 
   // The list is made anew at each opening: a report written since is there.
   Write("BQZT001.PV1", "* Installation de Mon Jeu le 06/12/1998 à 10:00:00\r\n");
   int count = 0;
-  WhileModal([&] { result = chooser.ShowModal(); },
-             [&] {
-               HWND w = WaitForWindow(TChoisir::Title);
-               if (!w) return;
-               count = chooser.Liste.Count();
-               chooser.Liste.Select(1);
-               Click(FindControl(w, "&Ouvrir"));
-               EndWindow(w);
-             });
+  result = DriveModal([&] { return chooser.ShowModal(); }, TChoisir::Title, [&](HWND w) {
+    count = chooser.Liste.Count();
+    chooser.Liste.Select(1);
+    Click(FindControl(w, "&Ouvrir"));
+  });
   EXPECT_EQ(count, 2);
   EXPECT_EQ(result, mrOk);
   EXPECT_EQ(chooser.ChosenReport, "BQZT001.PV1");

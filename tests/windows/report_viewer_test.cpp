@@ -34,13 +34,7 @@ class ReportViewerTest : public ScratchProgramTest {
   // Shows the viewer modally while the script drives it; the script gets
   // the window, and the viewer is closed afterwards if the script left it open.
   void ShowViewer(const std::function<void(HWND)>& script) {
-    WhileModal([&] { viewer_->ShowModal(); },
-               [&] {
-                 HWND w = WaitForWindow(TRapport::Title);
-                 if (!w) return;
-                 script(w);
-                 EndWindow(w);
-               });
+    DriveModal([&] { return viewer_->ShowModal(); }, TRapport::Title, script);
   }
   std::string MemoText() const { return viewer_->Memo.Text(); }
   void SetMemoText(const std::string& text, bool modified) const {

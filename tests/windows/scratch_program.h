@@ -39,10 +39,3 @@ class ScratchProgramTest : public ::testing::Test {
   TProgramState saved_;
   std::string savedDirectory_, dir_;
 };
-
-// Waits for a window to close; one that a failed script left open is closed
-// so that the test ends.
-inline void EndWindow(HWND window) {
-  for (int i = 0; i < 250 && IsWindowVisible(window); ++i) Sleep(20);
-  if (IsWindowVisible(window)) PostMessageA(window, WM_CLOSE, 0, 0);
-}

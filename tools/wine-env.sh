@@ -1,0 +1,38 @@
+# Sourced by every script that runs the program or its tests under Wine:
+# a Wine prefix, a home and a trash folder of the script's own (never the
+# user's ~/.wine), and an Xvfb display when there is none.
+wine=/usr/lib/wine/wine64
+
+# use_own_prefix DIR: the prefix DIR/prefix, the home DIR/home (the prefix
+# links its shell folders there) and the recycle bin under DIR/xdg.
+use_own_prefix() {
+  mkdir -p "$1/home" "$1/xdg" "$1/prefix"
+  # The X authority of a real display is found through HOME, which changes.
+  if [ -n "${DISPLAY:-}" ] && [ -z "${XAUTHORITY:-}" ] && [ -f "${HOME:-/nonexistent}/.Xauthority" ]; then
+    export XAUTHORITY=$HOME/.Xauthority
+  fi
+  export WINEPREFIX=$1/prefix
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export HOME=$1/home
+  export XDG_DATA_HOME=$1/xdg
+}
+
+# start_xvfb: when DISPLAY is not set, an Xvfb display on a free number;
+# xvfb_pid holds its process (empty when none was started).
+xvfb_pid=""
+start_xvfb() {
+  [ -z "${DISPLAY:-}" ] || return 0
+  local n
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+}
+
+stop_xvfb() {
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+}
