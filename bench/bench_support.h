@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/unix_path.h"
+
 // ---------------------------------------------------------------------------
 // Live heap bytes of the process (operator new is replaced in
 // counted_heap.cpp). The engines allocate through operator new; Wine's own
@@ -56,7 +58,6 @@ void Progress(const char* format, ...);  // to stderr
 // Files and host commands.
 
 bool Exists(const std::string& path);
-std::string UnixPathOf(const std::string& windowsPath);
 // Starts a Unix command of the host. Wine runs ELF programs without giving
 // a process handle back, so callers wait for the command's effect instead.
 void StartHostCommand(const std::string& commandLine);

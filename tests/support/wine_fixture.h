@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/unix_path.h"
+
 // A packed DOS date-time from its parts (local time).
 uint32_t PackDosTime(int year, int month, int day, int hour, int minute, int second);
 
@@ -55,5 +57,3 @@ void ExpectMatchesGolden(const std::string& actualPath, const std::string& golde
 
 // Runs a Unix command of the host (Wine starts ELF programs) and waits.
 int RunHostCommand(const std::string& commandLine);
-// The Unix path of a Windows path.
-std::string UnixPathOf(const std::string& windowsPath);

@@ -71,7 +71,9 @@ TEST_F(UndoTest, ARestoreReplacesAStartupFileOnlyWithAWholeImageOfIt) {
     EXPECT_EQ(SectionLog(dir_ + "START.PV3"), c.log);
     EXPECT_EQ(ReadWholeFile(tree + "CONFIG.SYS"), current);
     EXPECT_EQ(Exists(tree + "CONFIG.NEW"), !c.workFile.empty());
-    if (!c.workFile.empty()) EXPECT_EQ(ReadWholeFile(tree + "CONFIG.NEW"), c.workFile);
+    if (!c.workFile.empty()) {
+      EXPECT_EQ(ReadWholeFile(tree + "CONFIG.NEW"), c.workFile);
+    }
     EXPECT_FALSE(Program.StartupFilesChanged);
     EXPECT_EQ(questions_.asked, std::vector<std::string>{});
   }
