@@ -25,10 +25,8 @@ step "Préfixe Wine de démonstration : $WINEPREFIX"
 wineserver -p
 $wine wineboot --init </dev/null >/dev/null 2>&1
 
-install_dir="C:\\Program Files\\Pivalune"
+install_program "$program"
 unix_install_dir="$WINEPREFIX/drive_c/Program Files/Pivalune"
-mkdir -p "$unix_install_dir"
-cp "$program" "$unix_install_dir/pivalune.exe"
 echo "pivalune.exe installé dans $install_dir"
 
 # Drive C:, WIN.INI and the registry: quick, and it shows every kind of change.

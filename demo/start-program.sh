@@ -23,12 +23,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   $wine wineboot --init </dev/null >/dev/null 2>&1
 fi
 
-# A newer build replaces the installed program; what it keeps beside itself
-# (states, reports, undo logs) stays.
-install_dir="C:\\Program Files\\Pivalune"
-unix_install_dir="$WINEPREFIX/drive_c/Program Files/Pivalune"
-mkdir -p "$unix_install_dir"
-cp "$program" "$unix_install_dir/pivalune.exe"
+install_program "$program"
 echo "pivalune.exe installé dans $install_dir ; démarrage"
 
 if [ -n "${PV_DESKTOP:-}" ]; then

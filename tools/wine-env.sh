@@ -18,6 +18,16 @@ use_own_prefix() {
   export XDG_DATA_HOME=$1/xdg
 }
 
+# install_program EXE: the program copied into C:\Program Files\Pivalune of
+# the prefix, as a user installs it; a newer build replaces the one there,
+# and what the program keeps beside itself (states, reports) stays.
+install_dir='C:\Program Files\Pivalune'
+install_program() {
+  local dir="$WINEPREFIX/drive_c/Program Files/Pivalune"
+  mkdir -p "$dir"
+  cp "$1" "$dir/pivalune.exe"
+}
+
 # start_xvfb: when DISPLAY is not set, an Xvfb display on a free number;
 # xvfb_pid holds its process (empty when none was started).
 xvfb_pid=""

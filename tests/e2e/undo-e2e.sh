@@ -59,10 +59,8 @@ user=$(ls "$drive_c/users" | grep -vx Public | head -1)
 # The program on C:, and the machine as it stands before the installation:
 # what the installer changes rather than adds is there first.
 
-install_dir='C:\Program Files\Pivalune'
+install_program "$program"
 program_dir="$drive_c/Program Files/Pivalune"
-mkdir -p "$program_dir"
-cp "$program" "$program_dir/pivalune.exe"
 
 settings='HKCU\Software\Ostralec\Pivalune'
 run reg add "$settings" /v Drives /t REG_SZ /d C /f >/dev/null
