@@ -18,11 +18,6 @@ constexpr int InitialWidth = 624, InitialHeight = 400;  // client area
 constexpr const char* SaveCurrentQuestion = "Voulez-vous enregistrer les modifications du rapport actuel ?";
 constexpr const char* SaveQuestion = "Etes-vous sûr de vouloir enregistrer les modifications du rapport ?";
 
-bool IsExistingFile(const std::string& name) {
-  DWORD a = GetFileAttributesA(name.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::string ReadWholeTextFile(const std::string& name) {
   HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -90,7 +85,7 @@ void TRapport::FormActivate() {
   btnAide.SetEnabled(Program.HelpAvailable);
   Memo.SetText("");
   CurrentReport = settings::Read(settings::Text::Last);
-  if (IsExistingFile(CurrentReport)) {
+  if (FileExists(CurrentReport)) {
     try {
       LoadReport(CurrentReport);
     } catch (const IoError& e) {

@@ -9,10 +9,6 @@ namespace {
 // The one transfer buffer of the copy and the checksum.
 char TransferBuffer[2048];
 
-bool Exists(const std::string& name) {
-  DWORD a = GetFileAttributesA(name.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 HANDLE OpenRaw(const std::string& name, DWORD access, DWORD disposition) {
   return CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -40,14 +36,19 @@ void ReadBlocks(HANDLE h, const std::string& name, Sink sink) {
 
 }  // namespace
 
+bool FileExists(const std::string& name) {
+  DWORD a = GetFileAttributesA(name.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool DeleteFileForced(const std::string& name) {
-  if (!Exists(name)) return false;
+  if (!FileExists(name)) return false;
   SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_ARCHIVE);
   return DeleteFileA(name.c_str()) != 0;
 }
 
 bool RecycleFile(const std::string& name) {
-  if (!Exists(name)) return false;
+  if (!FileExists(name)) return false;
   char full[MAX_PATH + 2] = {};
   DWORD n = GetFullPathNameA(name.c_str(), MAX_PATH, full, nullptr);
   if (n == 0 || n >= MAX_PATH) return false;
@@ -101,7 +102,7 @@ void RestoreFileStamp(const std::string& name, const FileStamp& stamp) {
 }
 
 bool CopyFileKeepingStamp(const std::string& source, const std::string& destination) {
-  if (!Exists(source)) return false;
+  if (!FileExists(source)) return false;
   FileStamp stamp = SaveFileStamp(source);
   HANDLE in = OpenRaw(source, GENERIC_READ, OPEN_EXISTING);
   if (in == INVALID_HANDLE_VALUE) {

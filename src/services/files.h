@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+// A file (not a directory) of that name exists.
+bool FileExists(const std::string& name);
 bool DeleteFileForced(const std::string& name);
 bool RecycleFile(const std::string& name);
 int64_t FileSizeOf(const std::string& name);

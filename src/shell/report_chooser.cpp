@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "services/files.h"
 #include "services/folding.h"
 #include "shell/program_state.h"
 #include "ui/messages.h"
@@ -18,11 +19,6 @@ constexpr int ListColumns = static_cast<int>(ChooserTitleWidth) + 12;
 
 bool IsReportName(const std::string& name) {
   return PosFolded(".PV2", name) > 0 || PosFolded(".PV1", name) > 0 || PosFolded(".PV3", name) > 0;
-}
-
-bool IsExistingFile(const std::string& name) {
-  DWORD a = GetFileAttributesA(name.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The first line of a file, without its line end. Only the beginning of
@@ -123,7 +119,7 @@ void TChoisir::FillList() {
       if (!IsReportName(name)) continue;
       const std::string path = Program.StorageLocation + name;
       std::string firstLine;
-      if (!IsExistingFile(path) || !ReadFirstLine(path, firstLine)) continue;
+      if (!FileExists(path) || !ReadFirstLine(path, firstLine)) continue;
       lines.push_back(ChooserLine(firstLine, name));
     } while (FindNextFileA(h, &found));
     FindClose(h);
