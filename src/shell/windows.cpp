@@ -58,11 +58,10 @@ TPrincipalCommands CommandsOf(const std::unique_ptr<LongLivedWindows>& windows) 
   commands.report = [&windows](TForm* caller) { ShowDialogInstead(caller, windows->viewer); };
   commands.about = [](TForm* caller) {
     TAPropos about(caller ? caller->Handle() : nullptr);
-    about.ShowModal();
+    ShowDialogInstead(caller, about);
   };
   return commands;
 }
-
 
 void WaitForSplash(const TSplash& splash) {
   if (!splash.Created()) return;
