@@ -17,13 +17,6 @@ constexpr const char* HintFichiers = " cochez les fichiers à analyser";
 constexpr const char* HintExclure = " vous pouvez inscrire le nom d'un répertoire à ne pas analyser";
 constexpr const char* HintCorbeille = " cochez la case pour activer cette option";
 
-// A panel lies under the controls it holds (it is created after them, so
-// the mouse finds them first) and must not paint over them.
-void KeepUnderSiblings(const Control& panel) {
-  LONG_PTR style = GetWindowLongPtrA(panel.Handle(), GWL_STYLE);
-  SetWindowLongPtrA(panel.Handle(), GWL_STYLE, style | WS_CLIPSIBLINGS);
-}
-
 // The label's "&" underlines its letter, which then moves the focus into
 // the control created right after it.
 void ShowMnemonic(const Label& label) {
@@ -47,8 +40,7 @@ TConfiguration::TConfiguration(HWND owner) {
   auto drives = DriveBoxes();
   for (int i = 0; i < 10; ++i)
     *drives[i] = AddCheckBox(driveCaptions[i], 18 + 37 * i, 23, 34, 20, HintDisques);
-  PanelDisques = AddLabel("", 8, 4, 384, 48, HintDisques);
-  KeepUnderSiblings(PanelDisques);
+  PanelDisques = AddHintArea(8, 4, 384, 48, HintDisques);
 
   // Three columns, in the order of the type letters M C A S W I R.
   GroupeFichiers = AddGroupBox("Fichiers", 8, 58, 384, 82, HintFichiers);
@@ -60,19 +52,16 @@ TConfiguration::TConfiguration(HWND owner) {
   fWin = AddCheckBox("&WIN.INI", column[1], row[1], 118, 20, HintFichiers);
   fIni = AddCheckBox("*.I&NI", column[1], row[2], 118, 20, HintFichiers);
   fRegistres = AddCheckBox("&Base de registres", column[2], row[0], 118, 20, HintFichiers);
-  PanelFichiers = AddLabel("", 8, 58, 384, 82, HintFichiers);
-  KeepUnderSiblings(PanelFichiers);
+  PanelFichiers = AddHintArea(8, 58, 384, 82, HintFichiers);
 
   LabelExclure = AddLabel("&Répertoires à exclure :", 16, 152, 368, 16, HintExclure);
   ShowMnemonic(LabelExclure);
   editExclure = AddEdit("", 16, 170, 368, 22, ExclusionMaxLength, HintExclure);
   PanelExclure = AddPanel("", 8, 146, 384, 54, HintExclure);
-  KeepUnderSiblings(PanelExclure);
 
   cbCorbeille = AddCheckBox("Conserver dans la corbeille les fichiers sensibles", 16, 210, 368, 20,
                             HintCorbeille);
   PanelCorbeille = AddPanel("", 8, 206, 384, 28, HintCorbeille);
-  KeepUnderSiblings(PanelCorbeille);
 
   const int buttonsTop = 240, gap = 12;
   const int left = (ClientWidth - 3 * ButtonWidth - 2 * gap) / 2;

@@ -21,10 +21,7 @@ TAvertissement::TAvertissement(HWND owner) {
   toujours = AddRadioButton("toutes les décisions", 22, 24, 320, 20, HintConfirmer, true);
   parfois = AddRadioButton("les décisions importantes", 22, 45, 320, 20, HintConfirmer);
   jamais = AddRadioButton("seulement les décisions très importantes", 22, 66, 320, 20, HintConfirmer);
-  // The panel lies under the buttons it holds and must not paint over them.
-  PanelConfirmer = AddLabel("", 8, 4, 344, 90, HintConfirmer);
-  SetWindowLongPtrA(PanelConfirmer.Handle(), GWL_STYLE,
-                    GetWindowLongPtrA(PanelConfirmer.Handle(), GWL_STYLE) | WS_CLIPSIBLINGS);
+  PanelConfirmer = AddHintArea(8, 4, 344, 90, HintConfirmer);
 
   const int buttonsTop = 102, gap = 12;
   const int left = (ClientWidth - 3 * ButtonWidth - 2 * gap) / 2;

@@ -191,9 +191,16 @@ Label TForm::AddLabel(const std::string& text, int x, int y, int w, int h, const
   return Label(AddControl("STATIC", text, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, x, y, w, h, hint));
 }
 
+// Panels and hint areas lie under the controls made before them and must
+// not paint over them.
 Panel TForm::AddPanel(const std::string& text, int x, int y, int w, int h, const std::string& hint) {
-  return Panel(AddControl("STATIC", text, SS_LEFT | SS_NOPREFIX | SS_SUNKEN | SS_CENTERIMAGE | SS_NOTIFY,
+  return Panel(AddControl("STATIC", text,
+                          SS_LEFT | SS_NOPREFIX | SS_SUNKEN | SS_CENTERIMAGE | SS_NOTIFY | WS_CLIPSIBLINGS,
                           x, y, w, h, hint));
+}
+
+Panel TForm::AddHintArea(int x, int y, int w, int h, const std::string& hint) {
+  return Panel(AddControl("STATIC", "", SS_LEFT | SS_NOTIFY | WS_CLIPSIBLINGS, x, y, w, h, hint));
 }
 
 GroupBox TForm::AddGroupBox(const std::string& text, int x, int y, int w, int h,

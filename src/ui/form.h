@@ -71,8 +71,12 @@ class TForm {
   RadioButton AddRadioButton(const std::string& text, int x, int y, int w, int h,
                              const std::string& hint = "", bool firstOfGroup = false);
   Label AddLabel(const std::string& text, int x, int y, int w, int h, const std::string& hint = "");
-  // A lowered panel: sunken frame, left-aligned caption.
+  // A lowered panel: sunken frame, left-aligned caption. Made after the
+  // controls it frames, it lies under them (the mouse finds them first).
   Panel AddPanel(const std::string& text, int x, int y, int w, int h, const std::string& hint = "");
+  // A bare area under the controls made before it, which gives the hint of
+  // the whole group wherever none of them is.
+  Panel AddHintArea(int x, int y, int w, int h, const std::string& hint);
   GroupBox AddGroupBox(const std::string& text, int x, int y, int w, int h,
                        const std::string& hint = "");
   Edit AddEdit(const std::string& text, int x, int y, int w, int h, int maxLength,
