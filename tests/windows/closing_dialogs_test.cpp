@@ -38,7 +38,11 @@ class ForeignApplication {
   bool started() const { return started_; }
 
  private:
-  static bool Listed(const std::string& title) { return FindWindowA("PvTitledWindow", title.c_str()) != nullptr; }
+  // Its window exists and is shown: created is not enough to be listed.
+  static bool Listed(const std::string& title) {
+    HWND window = FindWindowA("PvTitledWindow", title.c_str());
+    return window && IsWindowVisible(window);
+  }
   PROCESS_INFORMATION pi_{};
   bool started_ = false;
 };
