@@ -21,7 +21,7 @@ only=${PV_BENCH_ONLY:-}
 benches=
 for name in recording comparison; do
   [ -z "$only" ] || [ "$only" = "$name" ] || continue
-  exe=$root/$build/bin/bench_$name.exe
+  exe=$root/$build/bench/bench_$name.exe
   [ -f "$exe" ] || { echo "no $exe: run make build BUILD=$build first" >&2; exit 1; }
   benches="$benches $name"
 done
@@ -59,7 +59,7 @@ $wine wineboot --init </dev/null >/dev/null 2>&1
 status=0
 for name in $benches; do
   echo "== bench_$name"
-  $wine "$root/$build/bin/bench_$name.exe" --work "Z:${work//\//\\}" "$@" \
+  $wine "$root/$build/bench/bench_$name.exe" --work "Z:${work//\//\\}" "$@" \
     </dev/null || status=$?
   leftovers
 done

@@ -7,7 +7,7 @@
 set -eu
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
-tool=$root/$build/bin/pv_screenshots.exe
+tool=$root/$build/tools/pv_screenshots.exe
 out=$root/$build/screenshots
 run=$root/$build/screenshots-run
 windows="TSplash TPrincipal TConfiguration TAvertissement TChoisir TRapport TAutresApps

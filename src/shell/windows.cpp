@@ -24,6 +24,7 @@
 #include "ui/messages.h"
 #include "ui/wait_window.h"
 #include "ui/wizard.h"
+#include "undo/question_boxes.h"
 #include "undo/replaced_files_warning.h"
 #include "undo/restart_prompt.h"
 
@@ -124,6 +125,7 @@ int RunProgram(const std::vector<std::string>& parameters) {
   windows = std::make_unique<LongLivedWindows>(main->Handle());
   if (windows->wait.Created()) SetWaitMessageDisplay(&windows->wait);
   if (interactive && windows->runningApps.Created()) UseRunningApplicationsDialog(windows->runningApps);
+  if (interactive) UseQuestionBoxes();
   TWizard::SetConfigurationDialog(commands.configuration);
   InitialiseProgram(interactive);
   if (interactive && !Program.HelpAvailable)
@@ -142,6 +144,7 @@ int RunProgram(const std::vector<std::string>& parameters) {
     exitCode = RunMessageLoop();
   }
   SetWaitMessageDisplay(nullptr);
+  StopQuestionBoxes();
   TWizard::SetConfigurationDialog(nullptr);
   windows.reset();
   main.reset();

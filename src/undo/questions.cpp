@@ -1,26 +1,18 @@
 #include "undo/questions.h"
 
-#include <windows.h>
-
 namespace {
 
-class MessageBoxQuestions : public UndoQuestions {
+class Unanswered : public UndoQuestions {
  public:
-  bool AskYesNo(const std::string& text) override {
-    return MessageBoxA(nullptr, text.c_str(), "Pivalune 98", MB_YESNO | MB_ICONWARNING) == IDYES;
-  }
-  void Inform(const std::string& text) override {
-    MessageBoxA(nullptr, text.c_str(), "Pivalune 98", MB_OK | MB_ICONINFORMATION);
-  }
+  bool AskYesNo(const std::string&) override { return false; }
+  void Inform(const std::string&) override {}
 };
 
-MessageBoxQuestions DefaultQuestions;
-UndoQuestions* Current = &DefaultQuestions;
+Unanswered NoWindow;
+UndoQuestions* Current = &NoWindow;
 
 }  // namespace
 
-void SetUndoQuestions(UndoQuestions* questions) {
-  Current = questions ? questions : &DefaultQuestions;
-}
+void SetUndoQuestions(UndoQuestions* questions) { Current = questions ? questions : &NoWindow; }
 
 UndoQuestions& CurrentUndoQuestions() { return *Current; }

@@ -1,6 +1,7 @@
 // The questions and notices of the undo, asked through one small interface:
-// the window layer shows message boxes, tests answer by themselves, and the
-// command line (confirmation level 0) is never asked anything.
+// the program's windows show them as its message boxes, tests answer by
+// themselves, and the command line (confirmation level 0) is never asked
+// anything.
 #pragma once
 #include <string>
 
@@ -15,6 +16,8 @@ class UndoQuestions {
   ~UndoQuestions() = default;
 };
 
-// Message boxes when none was set.
+// Installed by the window layer. Without one nobody can answer: every
+// question is taken as No, which keeps what it asks about, and notices go
+// nowhere.
 void SetUndoQuestions(UndoQuestions* questions);
 UndoQuestions& CurrentUndoQuestions();
