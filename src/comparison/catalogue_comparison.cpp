@@ -1,6 +1,7 @@
 #include "comparison/catalogue_comparison.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "comparison/text_comparisons.h"
 #include "recording/catalogue_lines.h"
@@ -11,68 +12,43 @@ namespace {
 
 enum class LineClass { Directory, File, SubDirectory, End };
 
-// The signs that classify a catalogue line, looked up in one pass: a merge
-// classifies every line of two catalogues.
-enum Sign : unsigned char { NoSign, Colon, Separator, Open, Close };
-
-struct SignTable {
-  Sign of[256] = {};
-  constexpr SignTable() {
-    of[static_cast<unsigned char>(':')] = Colon;
-    of[static_cast<unsigned char>(EntrySeparator)] = Separator;
-    of[static_cast<unsigned char>('[')] = Open;
-    of[static_cast<unsigned char>(']')] = Close;
-  }
-};
-constexpr SignTable Signs;
-
-// Classifies a catalogue line: a directory line holds a ":"; an entry line
-// without its separator, its brackets or a numeric attribute field after
-// the first "]" is damage, not a file.
-LineClass Classify(const std::string& line) {
-  bool separator = false, open = false;
-  size_t close = std::string::npos;
-  for (size_t i = 0; i < line.size(); ++i) {
-    switch (Signs.of[static_cast<unsigned char>(line[i])]) {
-      case NoSign: break;
-      case Colon: return LineClass::Directory;
-      case Separator: separator = true; break;
-      case Open: open = true; break;
-      case Close:
-        if (close == std::string::npos) close = i;
-        break;
-    }
-  }
-  if (!separator || !open || close == std::string::npos || close + 1 >= line.size())
-    throw DamagedMember("damaged catalogue line");
-  uint32_t attributes = 0;
-  const char* first = line.data() + close + 1;
-  const char* last = line.data() + line.size();
-  auto [end, ec] = std::from_chars(first, last, attributes);
-  if (ec != std::errc() || end != last) throw DamagedMember("damaged catalogue line");
-  return attributes & 16 ? LineClass::SubDirectory : LineClass::File;
+bool Digits(const char* first, const char* last) {
+  if (first == last) return false;
+  for (const char* p = first; p < last; ++p)
+    if (*p < '0' || *p > '9') return false;
+  return true;
 }
 
-// The order in which the catalogue scan writes its lines, which the merge
-// must follow to pair them: entries by their whole line with only a-z
-// upper-cased, directories depth first with sub-directories in the order of
-// their entry lines. A "\" of a path stands where the entry line has its
-// "õ". CompareFolded disagrees with it on accented letters and on the signs
-// between "\" and "õ" ("_", "~"...), and would then take a directory or a
-// file for removed that is only further on.
-int CatalogueOrder(const std::string& a, const std::string& b, bool directoryLines) {
-  auto rank = [directoryLines](char c) {
-    if (directoryLines && c == '\\') c = EntrySeparator;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return static_cast<unsigned char>(c);
-  };
-  const size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = rank(a[i]), y = rank(b[i]);
-    if (x != y) return x < y ? -1 : 1;
+// Classifies a catalogue line. A directory line is "X:\...\"; an entry line
+// is name "õ" size "[" time "]" attributes, its fields found from the end
+// (a name may hold "õ", "[" and "]"). Anything else is damage, not a file.
+LineClass Classify(const std::string& line) {
+  if (line.size() >= 2 && line[1] == ':') {
+    if (line.size() < 3 || line[2] != '\\' || line.back() != '\\')
+      throw DamagedMember("damaged directory line");
+    return LineClass::Directory;
   }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
+  const char* begin = line.data();
+  const char* end = begin + line.size();
+  const char* close = end;
+  while (close > begin && close[-1] != ']') --close;
+  if (close == begin || !Digits(close, end)) throw DamagedMember("damaged catalogue line");
+  --close;
+  const char* open = close;
+  while (open > begin && open[-1] != '[') --open;
+  if (open == begin) throw DamagedMember("damaged catalogue line");
+  const char* time = open;
+  if (time < close && *time == '-') ++time;
+  if (!Digits(time, close)) throw DamagedMember("damaged catalogue line");
+  --open;
+  const char* separator = open;
+  while (separator > begin && separator[-1] != EntrySeparator) --separator;
+  if (separator <= begin + 1 || !Digits(separator, open) ||
+      std::memchr(begin, ':', static_cast<size_t>(separator - begin)) != nullptr)
+    throw DamagedMember("damaged catalogue line");
+  uint32_t attributes = 0;
+  std::from_chars(close + 1, end, attributes);
+  return attributes & 16 ? LineClass::SubDirectory : LineClass::File;
 }
 
 // The packed date-time of an entry, as the unsigned number it encodes.
@@ -82,6 +58,49 @@ uint32_t EntryTime(const std::string& line) {
   std::from_chars(text.data(), text.data() + text.size(), value);
   return static_cast<uint32_t>(value);
 }
+
+// What a catalogue must look like for the merge to pair its lines: a
+// directory line first, then per block the directory line, its sub-directory
+// entries, its file entries, each group in catalogue order, and the blocks
+// in the order of their paths. A member out of that order (damaged, or
+// written in an order this merge does not know) would make the merge take
+// files that are there for removed or added: it is refused as damaged.
+class OrderCheck {
+ public:
+  void Check(LineClass cls, const std::string& line) {
+    switch (cls) {
+      case LineClass::Directory:
+        if (!directory_.empty() && CatalogueOrder(directory_, line, true) >= 0)
+          throw DamagedMember("catalogue directories out of order");
+        directory_ = line;
+        lastSub_.clear();
+        lastFile_.clear();
+        break;
+      case LineClass::SubDirectory:
+        if (last_ != LineClass::Directory && last_ != LineClass::SubDirectory)
+          throw DamagedMember("catalogue entry out of its block");
+        if (!lastSub_.empty() && CatalogueOrder(lastSub_, line, false) >= 0)
+          throw DamagedMember("catalogue entries out of order");
+        lastSub_ = line;
+        break;
+      case LineClass::File:
+        if (last_ == LineClass::End) throw DamagedMember("catalogue entry out of its block");
+        if (!lastFile_.empty() && CatalogueOrder(lastFile_, line, false) >= 0)
+          throw DamagedMember("catalogue entries out of order");
+        lastFile_ = line;
+        break;
+      case LineClass::End:
+        break;
+    }
+    last_ = cls;
+  }
+  // The directory the lines read stand in.
+  const std::string& Directory() const { return directory_; }
+
+ private:
+  LineClass last_ = LineClass::End;
+  std::string directory_, lastSub_, lastFile_;
+};
 
 class CatalogueMerge {
  public:
@@ -96,7 +115,7 @@ class CatalogueMerge {
     for (;;) {
       bool same = FillBoth();
       if (old_.cls == LineClass::End && new_.cls == LineClass::End) return;
-      if (same || CompareFolded(old_.line, new_.line) == 0) {
+      if (same || CatalogueOrder(old_.line, new_.line, false) == 0) {
         if (old_.cls == LineClass::Directory) pending_ = current_ = old_.line;
         old_.need = new_.need = true;
         continue;
@@ -112,6 +131,7 @@ class CatalogueMerge {
     std::string line;
     LineClass cls = LineClass::End;
     bool need = true;
+    OrderCheck order;
   };
 
   // Classifies the line just read, or marks the end of the side.
@@ -123,25 +143,47 @@ class CatalogueMerge {
       s.line.clear();
       s.cls = LineClass::End;
     }
+    s.order.Check(s.cls, s.line);
   }
 
   void ReadNext(Side& s) { Classified(s, ReadTextLine(s.in, s.line)); }
 
-  bool PassedOver(const std::string& line) const {
-    return CompareFolded(line, context_.workingDirectory) == 0 ||
-           (context_.isExcluded && context_.isExcluded(line));
+  // A directory block the comparison leaves out: the program directory, and
+  // every directory the exclusion list names.
+  bool ExcludedDirectory(const std::string& path) const {
+    return CompareFileNames(path, context_.workingDirectory) == 0 ||
+           (context_.isExcluded && context_.isExcluded(path));
   }
 
-  // Passes over the lines up to the next directory line or the end.
-  void PassOver(Side& s) {
+  // Lines that are not compared: the block of an excluded directory, and
+  // the entry line of such a directory in its parent's block (its date
+  // changes whenever something is written inside it). File entries are
+  // never tested: an exclusion names directories.
+  bool PassedOver(const Side& s) const {
+    if (s.cls == LineClass::Directory) return ExcludedDirectory(s.line);
+    if (s.cls == LineClass::SubDirectory)
+      return ExcludedDirectory(s.order.Directory() + CatalogueEntryName(s.line) + "\\");
+    return false;
+  }
+
+  // Passes over a whole block up to the next directory line or the end.
+  void PassOverBlock(Side& s) {
     do ReadNext(s);
     while (s.cls != LineClass::End && s.cls != LineClass::Directory);
+  }
+
+  // From the line in hand on, passes over what is not compared.
+  void SkipPassedOver(Side& s) {
+    while (s.cls != LineClass::End && PassedOver(s)) {
+      if (s.cls == LineClass::Directory) PassOverBlock(s);
+      else ReadNext(s);
+    }
   }
 
   // Classifies the line just read and passes over what is not compared.
   void Settle(Side& s, bool read) {
     Classified(s, read);
-    if (s.cls != LineClass::End && PassedOver(s.line)) PassOver(s);
+    SkipPassedOver(s);
   }
 
   void Fill(Side& s) {
@@ -151,8 +193,8 @@ class CatalogueMerge {
   }
 
   // Most lines of two catalogues of one drive are the same to the byte:
-  // such a pair is classified and tested for passing over once. True when
-  // the two lines taken are such a pair.
+  // such a pair is classified once. True when the two lines taken are such
+  // a pair and both are compared.
   bool FillBoth() {
     if (!old_.need || !new_.need) {
       Fill(old_);
@@ -164,9 +206,11 @@ class CatalogueMerge {
     bool newRead = ReadTextLine(new_.in, new_.line);
     if (oldRead && newRead && old_.line == new_.line) {
       old_.cls = new_.cls = Classify(old_.line);
-      if (!PassedOver(old_.line)) return true;
-      PassOver(old_);
-      PassOver(new_);
+      old_.order.Check(old_.cls, old_.line);
+      new_.order.Check(new_.cls, new_.line);
+      if (!PassedOver(old_) && !PassedOver(new_)) return true;
+      SkipPassedOver(old_);
+      SkipPassedOver(new_);
       return false;
     }
     Settle(old_, oldRead);
@@ -199,9 +243,11 @@ class CatalogueMerge {
     s.need = true;
   }
 
+  // Two different file lines. Names that the file system takes as one name
+  // ("école.txt" and "École.txt") are one file that changed.
   void FilePair() {
     Flush();
-    if (CompareFolded(CatalogueEntryName(old_.line), CatalogueEntryName(new_.line)) == 0) {
+    if (CompareFileNames(CatalogueEntryName(old_.line), CatalogueEntryName(new_.line)) == 0) {
       std::string before = CatalogueEntryDisplay(old_.line);
       out_.Marked(report::OldVersion, before);
       out_.Marked(report::NewVersion, CatalogueEntryDisplay(new_.line));

@@ -88,7 +88,7 @@ constexpr DWORD RecordedAttributes = 1 | 2 | 4 | 16 | 32;
 
 std::string EntryLineOf(const WIN32_FIND_DATAA& found) {
   bool directory = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-  int32_t size = directory ? 0 : static_cast<int32_t>(found.nFileSizeLow);
+  uint64_t size = directory ? 0 : (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
   return FormatCatalogueEntry(found.cFileName, size,
                               static_cast<int32_t>(PackedDosTimeOf(found.ftLastWriteTime)),
                               found.dwFileAttributes & RecordedAttributes);
@@ -205,10 +205,10 @@ bool IsExcluded(const std::string& directory) {
 }
 
 void TMaStringList::Ajoute(const std::string& s) {
-  std::string key = UpperAsciiOnly(s);
+  std::string key = FoldFileName(s);
   auto at = std::lower_bound(strings_.begin(), strings_.end(), key,
                              [](const std::string& existing, const std::string& k) {
-                               return UpperAsciiOnly(existing) < k;
+                               return FoldFileName(existing) < k;
                              });
   strings_.insert(at, s);
 }
@@ -217,7 +217,7 @@ void TMaStringList::SortAsAjoute(std::vector<std::string>& strings) {
   // Ajoute puts a new string before the equal ones already there, so equal
   // keys end up in reverse listing order.
   std::vector<std::string> keys(strings.size());
-  std::transform(strings.begin(), strings.end(), keys.begin(), UpperAsciiOnly);
+  std::transform(strings.begin(), strings.end(), keys.begin(), FoldFileName);
   std::vector<size_t> order(strings.size());
   std::iota(order.begin(), order.end(), size_t{0});
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {

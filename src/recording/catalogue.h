@@ -10,9 +10,8 @@ class TextFileWriter;
 void BuildExclusionList(const std::string& text);
 bool IsExcluded(const std::string& directory);
 
-// A string list kept in catalogue order: compared byte by byte with only
-// a-z upper-cased; a new string goes before an equal one already there.
-// The catalogue comparison merges in this same order.
+// A string list kept in catalogue order (CatalogueOrder of entry lines); a
+// new string goes before an equal one already there.
 class TMaStringList {
  public:
   void Ajoute(const std::string& s);

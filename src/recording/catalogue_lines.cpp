@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "services/folding.h"
+
 namespace {
 
 constexpr char StateAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ123456";
@@ -28,12 +30,30 @@ int64_t LeadingNumber(std::string_view text) {
   return value;
 }
 
-std::string_view Between(std::string_view line, char open, char close) {
-  size_t a = line.find(open);
-  if (a == std::string_view::npos) return {};
-  size_t b = line.find(close, a + 1);
-  return line.substr(a + 1, b == std::string_view::npos ? std::string_view::npos : b - a - 1);
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
 }
+
+// The fields of an entry line, found from its end; the parts that are
+// missing stay empty.
+CatalogueEntryFields FieldsOf(std::string_view line) {
+  CatalogueEntryFields f;
+  size_t close = line.rfind(']');
+  if (close == std::string_view::npos) return f;
+  size_t open = line.rfind('[', close);
+  if (open == std::string_view::npos) return f;
+  size_t separator = line.rfind(EntrySeparator, open);
+  if (separator == std::string_view::npos) return f;
+  f.name = line.substr(0, separator);
+  f.size = line.substr(separator + 1, open - separator - 1);
+  f.time = line.substr(open + 1, close - open - 1);
+  f.attributes = line.substr(close + 1);
+  return f;
+}
+
 
 }  // namespace
 
@@ -86,7 +106,7 @@ std::string StateLabel(std::string_view firstIndexLine, std::string_view caption
   return label + std::string(indexFileName);
 }
 
-std::string FormatCatalogueEntry(std::string_view name, int32_t size, int32_t packedTime,
+std::string FormatCatalogueEntry(std::string_view name, uint64_t size, int32_t packedTime,
                                  uint32_t attributes) {
   std::string line(name);
   line += EntrySeparator;
@@ -98,24 +118,30 @@ std::string FormatCatalogueEntry(std::string_view name, int32_t size, int32_t pa
   return line;
 }
 
+bool SplitCatalogueEntry(std::string_view line, CatalogueEntryFields& fields) {
+  if (line.find(':') != std::string_view::npos) return false;
+  CatalogueEntryFields f = FieldsOf(line);
+  std::string_view time = f.time.substr(!f.time.empty() && f.time[0] == '-' ? 1 : 0);
+  if (f.name.empty() || !AllDigits(f.size) || !AllDigits(time) || !AllDigits(f.attributes))
+    return false;
+  fields = f;
+  return true;
+}
+
 char ClassifyCatalogueLine(std::string_view line) {
   if (line.find(':') != std::string_view::npos) return 'C';
-  size_t close = line.find(']');
-  int64_t attributes = close == std::string_view::npos ? 0 : LeadingNumber(line.substr(close + 1));
-  return attributes & 16 ? 'R' : 'F';
+  return LeadingNumber(FieldsOf(line).attributes) & 16 ? 'R' : 'F';
 }
 
 std::string CatalogueEntryName(std::string_view line) {
   if (ClassifyCatalogueLine(line) == 'C') return "";
-  return std::string(line.substr(0, line.find(EntrySeparator)));
+  return std::string(FieldsOf(line).name);
 }
 
-std::string CatalogueEntryTime(std::string_view line) {
-  return std::string(Between(line, '[', ']'));
-}
+std::string CatalogueEntryTime(std::string_view line) { return std::string(FieldsOf(line).time); }
 
 std::string CatalogueEntryDisplay(std::string_view line) {
-  std::string size(Between(line, EntrySeparator, '['));
+  std::string size(FieldsOf(line).size);
   uint32_t packed = static_cast<uint32_t>(LeadingNumber(CatalogueEntryTime(line)));
   int day = (packed >> 16) & 0x1F, month = (packed >> 21) & 0x0F;
   int year = static_cast<int>((packed >> 25) & 0x7F) + 1980;
@@ -133,6 +159,51 @@ std::string CatalogueEntryListText(std::string_view line) {
   std::string display = CatalogueEntryDisplay(line);
   if (display.size() > 25) display.erase(0, display.size() - 25);
   return CatalogueEntryName(line) + "\t" + display;
+}
+
+namespace {
+
+int CompareRanks(std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = FoldFileNameChar(static_cast<unsigned char>(a[i]));
+    unsigned char y = FoldFileNameChar(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+// Directory lines stand in the order of the entry lines of their
+// directories: the first component that differs decides, compared as the
+// beginnings of their entry lines (name, separator, the size 0 and "[" of
+// every sub-directory entry); an ancestor comes before its descendants.
+int CompareDirectoryLines(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  for (;;) {
+    size_t ai = a.find('\\', i), bj = b.find('\\', j);
+    std::string_view x = a.substr(i, ai == std::string_view::npos ? std::string_view::npos : ai - i);
+    std::string_view y = b.substr(j, bj == std::string_view::npos ? std::string_view::npos : bj - j);
+    if (CompareRanks(x, y) != 0) {
+      std::string ex(x), ey(y);
+      ex += EntrySeparator;
+      ex += "0[";
+      ey += EntrySeparator;
+      ey += "0[";
+      return CompareRanks(ex, ey);
+    }
+    bool aEnds = ai == std::string_view::npos || ai + 1 >= a.size();
+    bool bEnds = bj == std::string_view::npos || bj + 1 >= b.size();
+    if (aEnds || bEnds) return aEnds == bEnds ? 0 : aEnds ? -1 : 1;
+    i = ai + 1;
+    j = bj + 1;
+  }
+}
+
+}  // namespace
+
+int CatalogueOrder(std::string_view a, std::string_view b, bool directoryLines) {
+  return directoryLines ? CompareDirectoryLines(a, b) : CompareRanks(a, b);
 }
 
 uint32_t SizeUnits(uint64_t byteCount) {

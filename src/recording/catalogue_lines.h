@@ -33,8 +33,18 @@ constexpr const char* LabelCaptionDisks = "Etat des disques ";
 std::string StateLabel(std::string_view firstIndexLine, std::string_view caption,
                        std::string_view indexFileName);
 
-std::string FormatCatalogueEntry(std::string_view name, int32_t size,
+// Sizes are written whole: a file of 2 GB or more keeps its true size.
+std::string FormatCatalogueEntry(std::string_view name, uint64_t size,
                                  int32_t packedTime, uint32_t attributes);
+
+// The fields of an entry line. A name may hold "õ", "[" and "]" (Opções.txt),
+// the size, time and attribute fields never do: they are found from the end.
+struct CatalogueEntryFields {
+  std::string_view name, size, time, attributes;
+};
+// False when the line is not name "õ" digits "[" number "]" digits.
+bool SplitCatalogueEntry(std::string_view line, CatalogueEntryFields& fields);
+
 // 'C' directory line, 'R' sub-directory entry, 'F' file entry.
 char ClassifyCatalogueLine(std::string_view line);
 std::string CatalogueEntryName(std::string_view line);
@@ -43,6 +53,14 @@ std::string CatalogueEntryTime(std::string_view line);
 std::string CatalogueEntryDisplay(std::string_view line);
 // name, tab, the last 25 characters of the display text.
 std::string CatalogueEntryListText(std::string_view line);
+
+// The one order of catalogue lines: the scan writes the entries of a
+// directory in it and the comparison merges two catalogues by it. Lines are
+// compared byte by byte after the file system's upper-casing, so that two
+// names of one file always stand at the same place. Directory lines
+// ("C:\A\B\") are ordered as the depth-first walk writes them: by the entry
+// lines of their directories, an ancestor before its descendants.
+int CatalogueOrder(std::string_view a, std::string_view b, bool directoryLines);
 
 // Disk space in 512-byte units, rounded up. Counted in 32 bits so that a
 // catalogue of more than 32 MB does not wrap.

@@ -78,7 +78,7 @@ class Recorder {
         directory_ = line;
       } else if (SelectedByPattern(line, pattern)) {
         ShowWaitMessage("Enregistrement du fichier " + CatalogueEntryName(line) + ".");
-        std::string source = directory_ + line.substr(0, line.find(EntrySeparator));
+        std::string source = directory_ + CatalogueEntryName(line);
         std::string copy = NextMember(source);
         try {
           CopyFileKeepingStamp(source, copy);
@@ -101,7 +101,7 @@ class Recorder {
 void SetRunningApplicationsCheck(RunningApplicationsCheck check) { RunningAppsCheck = check; }
 
 bool SelectedByPattern(const std::string& entryLine, const std::string& pattern) {
-  int at = PosFolded(pattern, entryLine);
+  int at = PosFolded(pattern, CatalogueEntryName(entryLine));
   return at == 1 || (at > 1 && !pattern.empty() && pattern[0] == '.');
 }
 

@@ -21,6 +21,20 @@ constexpr std::array<unsigned char, 256> MakeFoldTable() {
 
 constexpr auto FoldTable = MakeFoldTable();
 
+// What NTFS's upper-case table (and Wine's) does to the CP1252 letters:
+// à..þ (but ÷) become À..Þ, and š œ ž ÿ become Š Œ Ž Ÿ.
+constexpr std::array<unsigned char, 256> MakeFileNameTable() {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = static_cast<unsigned char>(c);
+  for (int c = 'a'; c <= 'z'; ++c) t[c] = static_cast<unsigned char>(c - 'a' + 'A');
+  for (int c = 0xE0; c <= 0xFE; ++c)
+    if (c != 0xF7) t[c] = static_cast<unsigned char>(c - 0x20);
+  t[0x9A] = 0x8A; t[0x9C] = 0x8C; t[0x9E] = 0x8E; t[0xFF] = 0x9F;
+  return t;
+}
+
+constexpr auto FileNameTable = MakeFileNameTable();
+
 }  // namespace
 
 std::string FoldUpper(std::string_view text) {
@@ -29,11 +43,23 @@ std::string FoldUpper(std::string_view text) {
   return out;
 }
 
-std::string UpperAsciiOnly(std::string_view text) {
+unsigned char FoldFileNameChar(unsigned char c) { return FileNameTable[c]; }
+
+std::string FoldFileName(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char& c : out) c = static_cast<char>(FileNameTable[static_cast<unsigned char>(c)]);
   return out;
+}
+
+int CompareFileNames(std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = FileNameTable[static_cast<unsigned char>(a[i])];
+    unsigned char y = FileNameTable[static_cast<unsigned char>(b[i])];
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
 }
 
 int CompareFolded(std::string_view a, std::string_view b) {

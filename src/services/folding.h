@@ -12,5 +12,10 @@ int CompareFolded(std::string_view a, std::string_view b);
 // 1-based position of the folded part in the folded text, 0 when absent.
 int PosFolded(std::string_view part, std::string_view text);
 
-// Only a-z become A-Z: the ordering of catalogue entries.
-std::string UpperAsciiOnly(std::string_view text);
+// The upper-casing of Windows' file systems in CP1252: a-z and the small
+// accented letters become their capitals (é becomes É, not E), so that two
+// names are the same file exactly when their folded texts are equal.
+std::string FoldFileName(std::string_view text);
+unsigned char FoldFileNameChar(unsigned char c);
+// -1, 0 or 1 over the file-system folded texts.
+int CompareFileNames(std::string_view a, std::string_view b);

@@ -99,7 +99,10 @@ TEST(CatalogueLines, ClassifyNameAndTime) {
       {"SAVE\xF5" "0[629502051]19", 'R', "SAVE", "629502051"},   // hidden, system, directory
       {"AUTOEXEC.BAT\xF5" "1234[629502051]32", 'F', "AUTOEXEC.BAT", "629502051"},
       {"IO.SYS\xF5" "40774[629502051]39", 'F', "IO.SYS", "629502051"},
-      {"a[1]b\xF5" "7[99]48", 'F', "a[1]b", "1"},  // the first "[" and "]" are read
+      // A name may hold the separator and brackets: the fields are the last ones.
+      {"a[1]b\xF5" "7[99]32", 'F', "a[1]b", "99"},
+      {"Op\xE7\xF5" "es.txt\xF5" "5[629502051]32", 'F', "Op\xE7\xF5" "es.txt", "629502051"},
+      {"Configura\xE7\xF5" "es\xF5" "0[629502051]16", 'R', "Configura\xE7\xF5" "es", "629502051"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ClassifyCatalogueLine(c.line), c.kind) << c.line;

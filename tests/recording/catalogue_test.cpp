@@ -92,7 +92,8 @@ TEST_F(ExclusionList, FragmentsAreFoundAnywhereInTheUpperCasedPath) {
 
 TEST(TMaStringList, AjouteInsertsAtTheSortedPlaceBeforeEqualStrings) {
   EXPECT_EQ(AjouteEach({"b", "A", "a", "C", "B"}), (Strings{"a", "A", "B", "b", "C"}));
-  // "õ" ranks above letters, digits and signs; accented letters are not folded.
+  // "õ" ranks above letters, digits and signs; small accented letters rank
+  // as their capitals, as the file system takes them.
   EXPECT_EQ(AjouteEach({Entry("ABC"), Entry("ABCD"), Entry("ABC.TXT"), Entry("été"),
                         Entry("Zoo"), Entry("ete"), Entry("_x"), Entry("a")}),
             (Strings{Entry("ABC.TXT"), Entry("ABCD"), Entry("ABC"), Entry("a"), Entry("ete"),
@@ -139,7 +140,7 @@ void BuildFixtureDrive(const std::string& d) {
   for (const char* dir :
        {"JEUX", "JEUX\\SAVE", "WINDOWS", "WINDOWS\\SYSTEM", "WINDOWS\\TEMP", "WINDOWS\\SYSBCKUP",
         "apps", "apps\\deep", "apps\\deep\\deeper", "apps_old", "Zeta", "RECYCLED", "PIVALUNE", ".config",
-        ".config\\sub"})
+        ".config\\sub", "Configurações"})
     MakeFixtureDirectory(d + dir);
 
   WriteFixtureFile(d + "AUTOEXEC.BAT", std::string(1234, 'a'), T1);
@@ -168,6 +169,8 @@ void BuildFixtureDrive(const std::string& d) {
   // "apps_old" lists before "apps" ("_" is below "õ"), and so does its block.
   WriteFixtureFile(d + "apps_old\\tool.exe", std::string(9, 't'), t3);
   WriteFixtureFile(d + "RECYCLED\\INFO2", "r", t4, H);
+  // The entry separator "õ" inside names: the directory is walked whole.
+  WriteFixtureFile(d + "Configurações\\Opções.txt", "o", t2);
   WriteFixtureFile(d + "PIVALUNE\\PIVALUNE.EXE", "exe", t2);
   WriteFixtureFile(d + "PIVALUNE\\ASYK3DD.000", "* \r\n", T1);
   WriteFixtureFile(d + ".config\\settings", "s", t2);
@@ -180,7 +183,7 @@ void BuildFixtureDrive(const std::string& d) {
       {"WINDOWS\\TEMP", t4}, {"WINDOWS\\SYSBCKUP", t3}, {"WINDOWS", t2},
       {"apps\\deep\\deeper", t4}, {"apps\\deep", t4}, {"apps", t2}, {"apps_old", t3},
       {"Zeta", t3},          {"RECYCLED", t4},     {"PIVALUNE", T1},
-      {".config\\sub", t2},  {".config", t2},
+      {".config\\sub", t2},  {".config", t2},      {"Configurações", t2},
   };
   for (const auto& [dir, time] : dates) SetFixtureTime(d + dir, time);
 }
