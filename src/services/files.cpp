@@ -9,10 +9,15 @@ namespace {
 // The one transfer buffer of the copy and the checksum.
 char TransferBuffer[2048];
 
-
 HANDLE OpenRaw(const std::string& name, DWORD access, DWORD disposition) {
-  return CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  return CreateFileW(WideName(name).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+DWORD AttributesOf(const std::string& name) { return GetFileAttributesW(WideName(name).c_str()); }
+
+bool SetAttributes(const std::string& name, DWORD attributes) {
+  return SetFileAttributesW(WideName(name).c_str(), attributes) != 0;
 }
 
 [[noreturn]] void RaiseLastError(const std::string& what) {
@@ -36,29 +41,53 @@ void ReadBlocks(HANDLE h, const std::string& name, Sink sink) {
 
 }  // namespace
 
+std::wstring WideName(const std::string& name) {
+  int length = static_cast<int>(name.size());
+  std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, name.data(), length, nullptr, 0)),
+                    L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.data(), length, wide.data(), static_cast<int>(wide.size()));
+  // Directories may not be longer than MAX_PATH less an 8.3 name.
+  bool absolute = name.size() >= 3 && name[1] == ':' && name[2] == '\\';
+  if (absolute && name.size() >= MAX_PATH - 12) wide.insert(0, L"\\\\?\\");
+  return wide;
+}
+
 bool FileExists(const std::string& name) {
-  DWORD a = GetFileAttributesA(name.c_str());
+  DWORD a = AttributesOf(name);
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& name) {
+  DWORD a = AttributesOf(name);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DeleteFileForced(const std::string& name) {
   if (!FileExists(name)) return false;
-  SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-  return DeleteFileA(name.c_str()) != 0;
+  SetAttributes(name, FILE_ATTRIBUTE_ARCHIVE);
+  return DeleteFileW(WideName(name).c_str()) != 0;
+}
+
+bool RemoveEmptyDirectory(const std::string& name) {
+  std::string path = name;
+  if (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return RemoveDirectoryW(WideName(path).c_str()) != 0;
 }
 
 bool RecycleFile(const std::string& name) {
   if (!FileExists(name)) return false;
-  char full[MAX_PATH + 2] = {};
-  DWORD n = GetFullPathNameA(name.c_str(), MAX_PATH, full, nullptr);
-  if (n == 0 || n >= MAX_PATH) return false;
-  full[n] = '\0';
-  full[n + 1] = '\0';  // the path list ends with two zero characters
-  SHFILEOPSTRUCTA op{};
+  // The shell takes full paths of any length, but not the "\\?\" form.
+  std::wstring wide = WideName(name);
+  if (wide.rfind(L"\\\\?\\", 0) == 0) wide.erase(0, 4);
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return false;
+  std::wstring full(n + 1, L'\0');  // the path list ends with two zero characters
+  if (GetFullPathNameW(wide.c_str(), n, full.data(), nullptr) == 0) return false;
+  SHFILEOPSTRUCTW op{};
   op.wFunc = FO_DELETE;
-  op.pFrom = full;
+  op.pFrom = full.c_str();
   op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted;
+  return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
 }
 
 int64_t FileSizeOf(const std::string& name) {
@@ -81,16 +110,15 @@ uint32_t PackedDosTimeOf(const FILETIME& utc) {
 FileStamp SaveFileStamp(const std::string& name) {
   FileStamp stamp;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return stamp;
+  if (!GetFileAttributesExW(WideName(name).c_str(), GetFileExInfoStandard, &data)) return stamp;
   stamp.attributes = data.dwFileAttributes;
   stamp.date = PackedDosTimeOf(data.ftLastWriteTime);
-  SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+  SetAttributes(name, FILE_ATTRIBUTE_ARCHIVE);
   return stamp;
 }
 
 void RestoreFileStamp(const std::string& name, const FileStamp& stamp) {
-  HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = OpenRaw(name, GENERIC_WRITE, OPEN_EXISTING);
   if (h != INVALID_HANDLE_VALUE) {
     FILETIME local{}, utc{};
     if (DosDateTimeToFileTime(HIWORD(stamp.date), LOWORD(stamp.date), &local) &&
@@ -98,24 +126,30 @@ void RestoreFileStamp(const std::string& name, const FileStamp& stamp) {
       SetFileTime(h, nullptr, nullptr, &utc);
     CloseHandle(h);
   }
-  SetFileAttributesA(name.c_str(), stamp.attributes);
+  SetAttributes(name, stamp.attributes);
 }
 
+// The source is opened for reading as it is and never written to: a
+// recording must not move the date or the attributes of what it records.
+// The copy gets the source's exact last-write time and its attributes.
 bool CopyFileKeepingStamp(const std::string& source, const std::string& destination) {
   if (!FileExists(source)) return false;
-  FileStamp stamp = SaveFileStamp(source);
-  HANDLE in = OpenRaw(source, GENERIC_READ, OPEN_EXISTING);
-  if (in == INVALID_HANDLE_VALUE) {
-    RestoreFileStamp(source, stamp);
-    RaiseLastError("cannot open " + source);
+  HANDLE in = CreateFileW(WideName(source).c_str(), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (in == INVALID_HANDLE_VALUE) RaiseLastError("cannot open " + source);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(in, &info)) {
+    DWORD code = GetLastError();
+    CloseHandle(in);
+    throw IoError(static_cast<int>(code), "cannot read " + source);
   }
   // A read-only destination left by an earlier copy would refuse the truncation.
-  SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+  SetAttributes(destination, FILE_ATTRIBUTE_ARCHIVE);
   HANDLE out = OpenRaw(destination, GENERIC_WRITE, CREATE_ALWAYS);
   if (out == INVALID_HANDLE_VALUE) {
     DWORD code = GetLastError();
     CloseHandle(in);
-    RestoreFileStamp(source, stamp);
     throw IoError(static_cast<int>(code), "cannot create " + destination);
   }
   try {
@@ -130,27 +164,29 @@ bool CopyFileKeepingStamp(const std::string& source, const std::string& destinat
     });
   } catch (const IoError&) {
     CloseHandle(out);
-    RestoreFileStamp(source, stamp);
     throw;
   }
-  CloseHandle(out);
-  RestoreFileStamp(destination, stamp);
   CloseHandle(in);
-  RestoreFileStamp(source, stamp);
+  bool dated = SetFileTime(out, nullptr, nullptr, &info.ftLastWriteTime) != 0;
+  DWORD code = GetLastError();
+  CloseHandle(out);
+  if (!dated) throw IoError(static_cast<int>(code), "cannot date " + destination);
+  SetAttributes(destination, info.dwFileAttributes &
+                                 (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
   return true;
 }
 
 void ClearSpecialAttributes(const std::string& name) {
-  DWORD a = GetFileAttributesA(name.c_str());
+  DWORD a = AttributesOf(name);
   if (a == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(name.c_str(), a & FILE_ATTRIBUTE_ARCHIVE ? FILE_ATTRIBUTE_ARCHIVE
-                                                              : FILE_ATTRIBUTE_NORMAL);
+  SetAttributes(name, a & FILE_ATTRIBUTE_ARCHIVE ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_NORMAL);
 }
 
 void SetReadOnly(const std::string& name) {
-  DWORD a = GetFileAttributesA(name.c_str());
+  DWORD a = AttributesOf(name);
   if (a == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(name.c_str(), a | FILE_ATTRIBUTE_READONLY);
+  SetAttributes(name, a | FILE_ATTRIBUTE_READONLY);
 }
 
 DosDateTime UnpackDosDateTime(uint32_t packed) {
@@ -187,8 +223,7 @@ uint32_t Crc32Update(uint32_t crc, const void* data, size_t length) {
 }
 
 uint32_t FileCrc32(const std::string& name) {
-  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = OpenRaw(name, GENERIC_READ, OPEN_EXISTING);
   if (h == INVALID_HANDLE_VALUE) return 0xFFFFFFFFu;
   uint32_t crc = 0xFFFFFFFFu;
   try {

@@ -4,9 +4,16 @@
 #include <cstdint>
 #include <string>
 
+// Every operation takes names of any length: a path the catalogue can name
+// (beyond MAX_PATH too) can be tested, copied and removed.
+std::wstring WideName(const std::string& name);
+
 // A file (not a directory) of that name exists.
 bool FileExists(const std::string& name);
+bool DirectoryExists(const std::string& name);
 bool DeleteFileForced(const std::string& name);
+// Removes a directory that is empty; a final "\" is allowed.
+bool RemoveEmptyDirectory(const std::string& name);
 bool RecycleFile(const std::string& name);
 int64_t FileSizeOf(const std::string& name);
 

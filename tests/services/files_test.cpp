@@ -131,6 +131,37 @@ TEST(Files, CopyFileKeepingStampReplacesTheDestinationAndKeepsTheSourcesStamp) {
   }
 }
 
+// A recording copies AUTOEXEC.BAT, CONFIG.SYS and the .INI files: the
+// originals must come out of it untouched, to the tick of their dates.
+TEST(Files, CopyFileKeepingStampNeverWritesToTheSourceAndGivesTheCopyItsExactDate) {
+  std::string dir = ScratchDirectory();
+  const std::string source = dir + "SYSTEM.INI", copy = dir + "COPIE.002";
+  FILETIME exact{};
+  SYSTEMTIME st{2018, 6, 5, 1, 13, 26, 51, 0};  // an odd second, then a fraction of it
+  SystemTimeToFileTime(&st, &exact);
+  exact.dwLowDateTime += 1234567;
+  for (DWORD attributes : {R | H | S, A}) {
+    SCOPED_TRACE(attributes);
+    WriteFixtureFile(source, "[boot]\r\n", OldDate, A);
+    HANDLE h = CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &exact));
+    CloseHandle(h);
+    SetFileAttributesA(source.c_str(), attributes);
+    const DWORD stamped = AttributesOf(source);
+
+    EXPECT_TRUE(CopyFileKeepingStamp(source, copy));
+    WIN32_FILE_ATTRIBUTE_DATA original{}, copied{};
+    ASSERT_TRUE(GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &original));
+    ASSERT_TRUE(GetFileAttributesExA(copy.c_str(), GetFileExInfoStandard, &copied));
+    EXPECT_EQ(CompareFileTime(&original.ftLastWriteTime, &exact), 0) << "the source's date moved";
+    EXPECT_EQ(CompareFileTime(&copied.ftLastWriteTime, &exact), 0);
+    EXPECT_EQ(original.dwFileAttributes, stamped);
+    EXPECT_EQ(copied.dwFileAttributes, stamped);
+    EXPECT_EQ(ReadWholeFile(copy), "[boot]\r\n");
+  }
+}
+
 TEST(Files, CopyFileKeepingStampCreatesAMissingDestinationAndCopiesEmptyFiles) {
   std::string dir = ScratchDirectory();
   WriteFixtureFile(dir + "vide.txt", "", OldDate, R);
