@@ -33,6 +33,10 @@ std::string UnreadableOldMemberLine(std::string_view title) {
   return " Ancien " + std::string(title) + " illisible ou effacé";
 }
 
+std::string UnreadableNewMemberLine(std::string_view title) {
+  return " Nouveau " + std::string(title) + " illisible ou effacé";
+}
+
 std::string SubDirectoryLine(char marker, std::string_view name) {
   return std::string(1, marker) + std::string(name) + std::string(DirectorySuffix);
 }

@@ -35,7 +35,10 @@ std::string HeaderLine(uint8_t analysisMode, std::string_view appName, std::stri
 std::string SecondHeaderLine(std::string_view beforeDateLine);
 // " Aucune modification", " 1 modification", " 12 modifications".
 std::string CountLine(uint64_t changes);
+// The blocks of members that cannot be compared (missing, unreadable, or not
+// the file their state sealed): two lines, no heading, no count.
 std::string UnreadableOldMemberLine(std::string_view title);
+std::string UnreadableNewMemberLine(std::string_view title);
 std::string SubDirectoryLine(char marker, std::string_view name);
 
 // Writes report lines into a sink (the report file, or a string in tests).

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "services/folding.h"
-#include "services/io_error.h"
 #include "services/text_lines.h"
 
 bool WritesContextLines(uint8_t analysisMode) {
@@ -86,7 +85,6 @@ std::vector<ProfileEntry> ProfileEntries(std::istream& in) {
 // ---- registry -------------------------------------------------------------
 
 constexpr int MaxKeyDepth = 25;
-constexpr int ReadFault = 30;  // ERROR_READ_FAULT
 
 bool IsKeyLine(const std::string& line) { return !line.empty() && line[0] >= 'a' && line[0] <= 'z'; }
 
@@ -153,22 +151,52 @@ class RegistryMerge {
 };
 
 // One side of the registry merge: the current line, empty lines passed over.
+// The merge pairs keys and values only in the order the snapshot is written
+// in: keys depth first, each one level below a key before it, siblings and
+// the values of a key sorted. A snapshot out of that order is damaged, and
+// is not reported as keys added or removed.
 struct SnapshotSide {
   explicit SnapshotSide(std::istream& in) : in(in) {}
   std::istream& in;
   std::string line;
   bool has = false;
+
   void Advance() {
     has = false;
     while (ReadTextLine(in, line))
       if (!line.empty()) {
         has = true;
+        if (checked_) Check();
+        checked_ = true;  // the signature line is not checked
         return;
       }
-    // Not caught by the block: a snapshot that cannot be read ends the run
-    // as a new member that cannot be opened does.
-    if (in.bad()) throw IoError(ReadFault, "cannot read a registry snapshot");
+    if (in.bad()) throw DamagedMember("cannot read a registry snapshot");
   }
+
+ private:
+  void Check() {
+    if (IsKeyLine(line)) {
+      int depth = 'z' - line[0];
+      if (depth < 1 || depth > depth_ + 1) throw DamagedMember("registry key without its parent");
+      std::string& sibling = siblings_[depth];
+      if (!sibling.empty() && CompareFolded(sibling, line) > 0)
+        throw DamagedMember("registry keys out of order");
+      sibling = line;
+      for (int d = depth + 1; d <= MaxKeyDepth; ++d) siblings_[d].clear();
+      depth_ = depth;
+      lastValue_.clear();
+    } else if (line[0] == 'S' || line[0] == 'B' || line[0] == 'W') {
+      if (depth_ == 0) throw DamagedMember("registry value outside any key");
+      if (!lastValue_.empty() && CompareFolded(lastValue_, line) > 0)
+        throw DamagedMember("registry values out of order");
+      lastValue_ = line;
+    }
+  }
+
+  bool checked_ = false;
+  int depth_ = 0;
+  std::string siblings_[MaxKeyDepth + 2];
+  std::string lastValue_;
 };
 
 }  // namespace
@@ -237,39 +265,45 @@ void CompareProfiles(std::istream& oldMember, std::istream& newMember, report::W
 
 void CompareRegistry(std::istream& oldMember, std::istream& newMember, report::Writer& out) {
   SnapshotSide a(oldMember), b(newMember);
-  a.Advance();
-  b.Advance();
+  try {
+    a.Advance();
+    b.Advance();
+  } catch (const DamagedMember&) {
+    out.Line(report::InterruptedText);
+    out.Line(report::CountLine(0));
+    out.Empty();
+    return;
+  }
   if ((a.has ? a.line : "") != (b.has ? b.line : "")) {
     out.Line(report::DifferentWindowsText);
     return;
   }
-  uint64_t changes = 0;
-  RegistryMerge merge(out, changes);
-  while (a.has || b.has) {
-    if (!b.has) {
-      merge.Report(report::Removed, a.line);
-      a.Advance();
-    } else if (!a.has) {
-      merge.Report(report::Added, b.line);
-      b.Advance();
-    } else if (CompareFolded(a.line, b.line) == 0) {
-      if (IsKeyLine(a.line)) merge.Enter(a.line);
-      a.Advance();
-      b.Advance();
-    } else if (IsKeyLine(a.line) && !IsKeyLine(b.line)) {
-      merge.Report(report::Added, b.line);
-      b.Advance();
-    } else if (IsKeyLine(b.line) && !IsKeyLine(a.line)) {
-      merge.Report(report::Removed, a.line);
-      a.Advance();
-    } else if (CompareFolded(a.line, b.line) < 0) {
-      merge.Report(report::Removed, a.line);
-      a.Advance();
-    } else {
-      merge.Report(report::Added, b.line);
-      b.Advance();
+  WriteBlockBody(out, [&](uint64_t& changes) {
+    RegistryMerge merge(out, changes);
+    while (a.has || b.has) {
+      if (!b.has) {
+        merge.Report(report::Removed, a.line);
+        a.Advance();
+      } else if (!a.has) {
+        merge.Report(report::Added, b.line);
+        b.Advance();
+      } else if (CompareFolded(a.line, b.line) == 0) {
+        if (IsKeyLine(a.line)) merge.Enter(a.line);
+        a.Advance();
+        b.Advance();
+      } else if (IsKeyLine(a.line) && !IsKeyLine(b.line)) {
+        merge.Report(report::Added, b.line);
+        b.Advance();
+      } else if (IsKeyLine(b.line) && !IsKeyLine(a.line)) {
+        merge.Report(report::Removed, a.line);
+        a.Advance();
+      } else if (CompareFolded(a.line, b.line) < 0) {
+        merge.Report(report::Removed, a.line);
+        a.Advance();
+      } else {
+        merge.Report(report::Added, b.line);
+        b.Advance();
+      }
     }
-  }
-  out.Line(report::CountLine(changes));
-  out.Empty();
+  });
 }

@@ -22,8 +22,8 @@ void CompareStartupFiles(std::istream& oldMember, std::istream& newMember,
                          report::Writer& out, uint8_t analysisMode);
 // Every other copied text file: the lines of each section, order-free.
 void CompareProfiles(std::istream& oldMember, std::istream& newMember, report::Writer& out);
-// Registry snapshots, merged as streams. Errors are not caught here: a
-// snapshot that cannot be read raises IoError.
+// Registry snapshots, merged as streams. A snapshot that cannot be read, or
+// is not in the order it is written in, ends the block as interrupted.
 void CompareRegistry(std::istream& oldMember, std::istream& newMember, report::Writer& out);
 
 // Runs a comparison body; an error of the member (damaged, unreadable, out of

@@ -167,9 +167,8 @@ void ListDirectory(const std::string& directory, const std::string& mask,
 
 }  // namespace
 
-void BuildExclusionList(const std::string& text) {
-  auto& list = Program.ExclusionList;
-  list.clear();
+std::vector<std::string> ExclusionListOf(const std::string& text) {
+  std::vector<std::string> list;
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find(';', start);
@@ -180,10 +179,17 @@ void BuildExclusionList(const std::string& text) {
   list.push_back(SystemUpper(Program.ProgramDirectory));
   list.push_back("\\RECYCLED\\");
   list.push_back("\\SYSBCKUP\\");
+  return list;
 }
 
-bool IsExcluded(const std::string& directory) {
-  const auto& list = Program.ExclusionList;
+void BuildExclusionList(const std::string& text) {
+  Program.ExclusionList = ExclusionListOf(text);
+  Program.ExclusionListText = text;
+}
+
+bool IsExcluded(const std::string& directory) { return IsExcludedBy(Program.ExclusionList, directory); }
+
+bool IsExcludedBy(const std::vector<std::string>& list, const std::string& directory) {
   const ByteUpperCase& upper = ByteUpper();
   if (!upper.Usable()) {
     std::string text = SystemUpper(directory);

@@ -5,9 +5,13 @@
 
 class TextFileWriter;
 
-// Rebuilds Program.ExclusionList from an exclusion text ("C:\TEMP;\CACHE\"),
-// then appends the program directory, "\RECYCLED\" and "\SYSBCKUP\".
+// The fragments of an exclusion text ("C:\TEMP;\CACHE\") in upper case,
+// then the program directory, "\RECYCLED\" and "\SYSBCKUP\".
+std::vector<std::string> ExclusionListOf(const std::string& text);
+// Rebuilds Program.ExclusionList from an exclusion text, which becomes
+// Program.ExclusionListText.
 void BuildExclusionList(const std::string& text);
+bool IsExcludedBy(const std::vector<std::string>& list, const std::string& directory);
 bool IsExcluded(const std::string& directory);
 
 // A string list kept in catalogue order (CatalogueOrder of entry lines); a

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <vector>
 
 #include "recording/catalogue.h"
 #include "services/files.h"
@@ -83,4 +84,22 @@ void ReadStateHeader(const std::string& baseName) {
 void DeleteStateFiles(const std::string& baseName) {
   for (int n = 0; n <= 999; ++n)
     if (!DeleteFileForced(StateFileName(baseName + MemberSuffix(n)))) break;
+}
+
+void DeleteUnfinishedStates() {
+  WIN32_FIND_DATAA found;
+  const std::string pattern = std::string(UnfinishedStatePrefix) + "???????.???";
+  HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return;
+  std::vector<std::string> names;
+  do {
+    std::string name = found.cFileName;
+    // "~" + seven letters of the state alphabet + "." + three digits.
+    bool state = name.size() == 12 && name[8] == '.' &&
+                 name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ123456", 1) == 8 &&
+                 name.find_first_not_of("0123456789", 9) == std::string::npos;
+    if (state && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(name);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  for (const auto& name : names) DeleteFileForced(name);
 }

@@ -14,3 +14,9 @@ std::string RecordingDateText();
 void ReadStateHeader(const std::string& baseName);
 // Deletes .000, .001, ... up to the first file that cannot be deleted.
 void DeleteStateFiles(const std::string& baseName);
+
+// A state being recorded is written under "~" + its base name and renamed
+// once complete: no reader takes such files for a state.
+constexpr const char* UnfinishedStatePrefix = "~";
+// Deletes what recordings cut short (a crash, a power cut) left behind.
+void DeleteUnfinishedStates();

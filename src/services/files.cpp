@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "services/io_error.h"
 
 namespace {
@@ -233,4 +235,33 @@ uint32_t FileCrc32(const std::string& name) {
   }
   CloseHandle(h);
   return ~crc;  // 0 for an empty file
+}
+
+bool FileSizeAndCrc32(const std::string& name, uint64_t& size, uint32_t& crc) {
+  HANDLE h = CreateFileW(WideName(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::vector<char> block(1 << 16);
+  uint32_t running = 0xFFFFFFFFu;
+  uint64_t total = 0;
+  bool ok = true;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(h, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    running = Crc32Update(running, block.data(), got);
+    total += got;
+  }
+  CloseHandle(h);
+  if (!ok) return false;
+  size = total;
+  crc = ~running;
+  return true;
+}
+
+bool RenameFileReplacing(const std::string& from, const std::string& to) {
+  return MoveFileExW(WideName(from).c_str(), WideName(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }

@@ -38,5 +38,10 @@ uint32_t PackedDosTimeOf(const struct _FILETIME& utc);
 
 // IEEE 802.3 CRC-32 of the file's contents; FFFFFFFF when it cannot be read.
 uint32_t FileCrc32(const std::string& name);
+// The size and CRC-32 of a whole file, read in large blocks; false when the
+// file cannot be opened or read.
+bool FileSizeAndCrc32(const std::string& name, uint64_t& size, uint32_t& crc);
+// Renames a file, replacing one of the new name.
+bool RenameFileReplacing(const std::string& from, const std::string& to);
 // The same CRC over bytes in memory, for callers that already hold them.
 uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);

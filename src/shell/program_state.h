@@ -17,11 +17,13 @@ struct TProgramState {
   std::string RecordTypes;
   std::string ExclusionText;      // the Exclude setting
   std::vector<std::string> ExclusionList;
+  std::string ExclusionListText;  // what ExclusionList was built from: the
+                                  // exclusions a recording really applies
   bool UseRecycleBin = true;
   int ConfirmLevel = 2;           // 0 in command-line mode: nothing is asked
   bool CommandLineMode = false;
   std::string StorageLocation;    // "" for the hard disk, else a diskette root
-  uint8_t AnalysisMode = 2;
+  uint8_t AnalysisMode = 0;
   std::string AnalysedAppName;
   uint32_t StateSizeTotal = 0;    // in 512-byte units
   bool UninstallMode = false;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -231,6 +232,8 @@ class ComparisonRun : public testing::Test {
   // The file of the member of a state titled `title` in its index.
   static std::string MemberFile(const std::string& base, const std::string& title) {
     std::string index = ReadWholeFile(base + ".000");
+    if (size_t seal = index.find("\r\n*"); seal != std::string::npos)
+      index.erase(seal + 2);  // the titles, without the seal
     int number = -1;  // line 3 describes member 1
     for (size_t at = 0, end; (end = index.find("\r\n", at)) != std::string::npos; at = end + 2) {
       if (index.substr(at, end - at) == title) return base + MemberSuffix(number);
@@ -238,6 +241,32 @@ class ComparisonRun : public testing::Test {
     }
     ADD_FAILURE() << title << " is not in " << base;
     return "";
+  }
+
+  // Takes the seal off an index, as a version that did not seal wrote it.
+  static void StripSeal(const std::string& base) {
+    std::string index = ReadWholeFile(base + ".000");
+    size_t seal = index.find("\r\n*");
+    ASSERT_NE(seal, std::string::npos);
+    WriteFixtureFile(base + ".000", index.substr(0, seal + 2), Recorded);
+  }
+
+  // A report with the block of the member titled `title` replaced by the
+  // note that the old (or new) member cannot be read.
+  static std::string WithUnreadableBlock(const std::string& report, const std::string& title,
+                                         bool old) {
+    const std::string heading = (title.rfind("Catalogue", 0) == 0 ? "\r\nModifications au "
+                                                                   : "\r\nModifications dans ") +
+                                title + "\r\n";
+    size_t at = report.find(heading);
+    if (at == std::string::npos) {
+      ADD_FAILURE() << "no block " << title;
+      return report;
+    }
+    size_t end = report.find("\r\n\r\n", at + heading.size());
+    std::string note = "\r\n " + std::string(old ? "Ancien " : "Nouveau ") + title +
+                       " illisible ou effac\xE9\r\n";
+    return report.substr(0, at) + note + report.substr(end + 4);
   }
 
   // Replaces the first line of a state file that begins with `start`.
@@ -296,13 +325,15 @@ TEST_F(ComparisonRun, IdenticalStatesGiveNoModificationInEveryBlock) {
   EXPECT_TRUE(Program.OlderVersions.empty());
 }
 
-// A lost member, a damaged catalogue line and a snapshot of another system,
-// each ending its own block while the run goes on.
-TEST_F(ComparisonRun, DamagedOrMissingMembersOfTheBeforeState) {
+// A state written by a version that did not seal its states is compared
+// unchecked: a lost member, a damaged catalogue line and a snapshot of
+// another system each end their own block while the run goes on.
+TEST_F(ComparisonRun, DamagedOrMissingMembersOfAStateWithoutSeal) {
   BuildMachine();
   RecordBefore();
   Write("AAA.TXT", "nouveau", Changed);
   RecordAfter();
+  StripSeal("AAAAAA1");
   ASSERT_TRUE(DeleteFileA(MemberFile("AAAAAA1", "P:\\CONFIG.SYS").c_str()));
   EditLine(MemberFile("AAAAAA1", "Catalogue de P:\\"), "README.TXT",
            "README.TXT\xF5" "11 629502051]32");
@@ -310,25 +341,101 @@ TEST_F(ComparisonRun, DamagedOrMissingMembersOfTheBeforeState) {
   ExpectReport(Compare(4, 1), "damaged.PV2");
 }
 
-// A member of the after state that cannot be read ends the run: the report
-// keeps the blocks written so far and Last does not name it.
-TEST_F(ComparisonRun, UnreadableNewMemberEndsTheRun) {
+// A member that is not what its state recorded (cut short by a full disk
+// or a crash, emptied, begun wrongly, a copy that failed) is never compared:
+// its block says it could not be read, and nothing in it could be undone.
+TEST_F(ComparisonRun, ADamagedMemberGivesOnlyTheUnreadableNote) {
+  BuildMachine();
+  RecordBefore();
+  RecordAfter();
+  const std::string identical = Compare(2, 2);
+  ASSERT_NE(identical.find("Modifications au Catalogue de P:\\"), std::string::npos);
+
+  // The lines of a file without its last ones, or with its first replaced.
+  auto keep = [](size_t lines) {
+    return [lines](std::string text) {
+      size_t at = 0;
+      for (size_t n = 0; n < lines && at != std::string::npos; ++n) {
+        at = text.find("\r\n", at);
+        if (at != std::string::npos) at += 2;
+      }
+      return at == std::string::npos ? text : text.substr(0, at);
+    };
+  };
+  auto firstLine = [](const std::string& line) {
+    return [line](std::string text) { return line + text.substr(text.find("\r\n")); };
+  };
+  struct Case {
+    const char* what;
+    const char* state;  // the state damaged
+    const char* title;  // its member
+    std::function<std::string(std::string)> damage;
+    bool sealed;        // false: the seal is taken off the index first
+  };
+  const Case cases[] = {
+      {"catalogue cut after its fourth line", "AAAAAA1", "Catalogue de P:\\", keep(4), true},
+      {"catalogue cut after its tenth line", "AAAAAA1", "Catalogue de P:\\", keep(10), true},
+      {"catalogue of 0 bytes", "AAAAAA1", "Catalogue de P:\\", keep(0), true},
+      {"catalogue whose first line is wrong", "AAAAAA1", "Catalogue de P:\\", firstLine("*"), true},
+      {"catalogue without seal whose first line is wrong", "AAAAAA1", "Catalogue de P:\\",
+       firstLine("P:\\"), false},
+      {"snapshot cut short", "AAAAAA1", "Base de registres", keep(3), true},
+      {"snapshot of the after state cut short", "AAAAAA2", "Base de registres", keep(5), true},
+      {"copy of the after state changed", "AAAAAA2", "P:\\AUTOEXEC.BAT", firstLine("@ECHO ON"), true},
+      {"catalogue of the after state cut", "AAAAAA2", "Catalogue de P:\\", keep(7), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordBefore();
+    RecordAfter();
+    if (!c.sealed) StripSeal(c.state);
+    const std::string member = MemberFile(c.state, c.title);
+    WriteFixtureFile(member, c.damage(ReadWholeFile(member)), Recorded);
+    const bool old = std::string(c.state) == "AAAAAA1";
+    EXPECT_EQ(Compare(2, 2), WithUnreadableBlock(identical, c.title, old));
+  }
+
+  // A copy that failed while the after state was recorded (a file held
+  // open without sharing): its block alone says so, the run goes on.
+  RecordBefore();
+  HANDLE locked = CreateFileA(P("WINDOWS\\WIN.INI").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  RecordAfter();
+  CloseHandle(locked);
+  EXPECT_EQ(Compare(2, 2), WithUnreadableBlock(identical, "P:\\WINDOWS\\WIN.INI", false));
+
+  // A seal line lost from the index: no member of that state is trusted.
+  RecordBefore();
+  RecordAfter();
+  std::string index = ReadWholeFile("AAAAAA1.000");
+  size_t seal = index.find("\r\n*002 ");
+  ASSERT_NE(seal, std::string::npos);
+  index.erase(seal, index.find("\r\n", seal + 2) - seal);
+  WriteFixtureFile("AAAAAA1.000", index, Recorded);
+  std::string expected = identical;
+  for (const char* title : {"Catalogue de P:\\", "P:\\AUTOEXEC.BAT", "P:\\CONFIG.SYS",
+                            "P:\\WINDOWS\\SYSTEM.INI", "P:\\WINDOWS\\WIN.INI", "Base de registres"})
+    expected = WithUnreadableBlock(expected, title, true);
+  EXPECT_EQ(Compare(2, 2), expected);
+}
+
+// A member of the after state that cannot be read has its note; the run
+// goes on with the next member and ends normally.
+TEST_F(ComparisonRun, AnUnreadableNewMemberIsNotedAndTheRunGoesOn) {
   BuildMachine();
   RecordBefore();
   RecordAfter();
   ASSERT_TRUE(DeleteFileA(MemberFile("AAAAAA2", "P:\\WINDOWS\\WIN.INI").c_str()));
-  settings::Write(settings::Text::Last, "KEEP.PV2");
-  settings::Write(settings::Text::Pred, "AAAAAA1");
-  settings::Write(settings::Text::Succ, "AAAAAA2");
-  EXPECT_THROW(CompareStates(), IoError);
-  EXPECT_EQ(settings::Read(settings::Text::Last), "KEEP.PV2");
-  std::string report = ReadWholeFile("AAAAAA2.PV2");
-  EXPECT_TRUE(report.ends_with("Modifications dans P:\\WINDOWS\\SYSTEM.INI\r\n"
-                               " Aucune modification\r\n\r\n"))
+  std::string report = Compare(2, 2);
+  EXPECT_NE(report.find("\r\n\r\n Nouveau P:\\WINDOWS\\WIN.INI illisible ou effac\xE9\r\n\r\n"
+                        "Modifications dans Base de registres\r\n Aucune modification\r\n\r\n"),
+            std::string::npos)
       << report;
 }
 
 TEST_F(ComparisonRun, NothingIsWrittenWithoutBothIndexes) {
+  Program.AnalysisMode = 2;
   Program.RecordDrives = "";
   Program.RecordTypes = "";
   RecordState("AAAAAA1");

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 
@@ -12,6 +14,7 @@
 #include "recording/record_state.h"
 #include "recording/state_files.h"
 #include "services/files.h"
+#include "services/io_error.h"
 #include "services/text_lines.h"
 #include "shell/program_state.h"
 #include "support/wine_fixture.h"
@@ -26,6 +29,14 @@ std::vector<std::string> ReadLines(const std::string& path) {
   std::string line;
   while (ReadTextLine(in, line)) lines.push_back(line);
   return lines;
+}
+
+// The lines of an index up to its seal: the date, the header, the titles.
+std::vector<std::string> MemberLines(const std::string& path) {
+  std::vector<std::string> lines = ReadLines(path);
+  auto seal = std::find_if(lines.begin() + (lines.empty() ? 0 : 1), lines.end(),
+                           [](const std::string& l) { return !l.empty() && l[0] == '*'; });
+  return std::vector<std::string>(lines.begin(), seal);
 }
 
 bool Exists(const std::string& path) {
@@ -81,7 +92,7 @@ class RecordStateTest : public ::testing::Test {
   void ExpectCopy(const std::string& base, int k, const std::string& sourceOnDrive,
                   const std::string& fixturePath) {
     SCOPED_TRACE(sourceOnDrive);
-    std::vector<std::string> index = ReadLines(Member(base, 0));
+    std::vector<std::string> index = MemberLines(Member(base, 0));
     ASSERT_LT(static_cast<size_t>(k + 1), index.size());
     EXPECT_EQ(index[k + 1], sourceOnDrive);
     std::string copy = Member(base, k);
@@ -132,7 +143,7 @@ TEST_F(RecordStateTest, MembersFollowTheDrivesThenTheTypePassesThenTheRegistry) 
   Program.StateSizeTotal = 5;  // added to, never reset
   RecordState("ASYK3DD");
 
-  std::vector<std::string> index = ReadLines("ASYK3DD.000");
+  std::vector<std::string> index = MemberLines("ASYK3DD.000");
   ASSERT_EQ(index.size(), 16u);
   // "* le dd/mm/yyyy à hh:nn:ss", today's date
   EXPECT_EQ(index[0].size(), 26u);
@@ -172,6 +183,21 @@ TEST_F(RecordStateTest, MembersFollowTheDrivesThenTheTypePassesThenTheRegistry) 
   ExpectCopy("ASYK3DD", 12, "H:\\APP.INI", h + "APP.INI");
   ExpectCopy("ASYK3DD", 13, "H:\\DATA\\prefs.ini", h + "DATA\\prefs.ini");
   EXPECT_FALSE(Exists("ASYK3DD.015"));
+
+  // The seal after the titles: each member's size and CRC-32 as it stands
+  // on the disk, the failed copy without a file.
+  const std::vector<std::string> all = ReadLines("ASYK3DD.000");
+  ASSERT_EQ(all.size(), 16u + 14u);
+  for (int k = 1; k <= 14; ++k) {
+    char expected[64];
+    if (k == 11)
+      std::snprintf(expected, sizeof expected, "*011 -");
+    else
+      std::snprintf(expected, sizeof expected, "*%03d %lld %08X", k,
+                    static_cast<long long>(FileSizeOf(Member("ASYK3DD", k))),
+                    FileCrc32(Member("ASYK3DD", k)));
+    EXPECT_EQ(all[static_cast<size_t>(15 + k)], expected);
+  }
 
   // The catalogues are whole drives; the registry member is the sandbox's.
   std::string catalogueG = ReadWholeFile("ASYK3DD.001");
@@ -214,7 +240,7 @@ TEST_F(RecordStateTest, WinAndSystemWithoutIniCopyEveryFileWhoseNameBeginsSo) {
   RecordState("BBBBBBB");
   CloseHandle(locked);
 
-  EXPECT_EQ(ReadLines("BBBBBBB.000"),
+  EXPECT_EQ(MemberLines("BBBBBBB.000"),
             (std::vector<std::string>{
                 ReadLines("BBBBBBB.000").at(0),
                 "{G_SW_\\\\}",
@@ -238,9 +264,10 @@ TEST_F(RecordStateTest, RegistryOnlyWithoutDrivesHasOneMember) {
   RecordState("CCCCCCC");
 
   std::vector<std::string> index = ReadLines("CCCCCCC.000");
-  ASSERT_EQ(index.size(), 3u);
+  ASSERT_EQ(index.size(), 4u);
   EXPECT_EQ(index[1], "{_R_\\\\}");
   EXPECT_EQ(index[2], "Base de registres");
+  EXPECT_EQ(index[3].substr(0, 5), "*001 ");
   EXPECT_EQ(ReadWholeFile("CCCCCCC.001"), EmptySnapshot);
   EXPECT_FALSE(Exists("CCCCCCC.002"));
   EXPECT_EQ(Program.StateSizeTotal, 2u);  // the index and the snapshot, one unit each
@@ -249,12 +276,43 @@ TEST_F(RecordStateTest, RegistryOnlyWithoutDrivesHasOneMember) {
 TEST_F(RecordStateTest, EmptySelectionStillWritesTheHeaderWithTheExclusionText) {
   Program.RecordDrives = "";
   Program.RecordTypes = "MCA";
-  Program.ExclusionText = "C:\\TEMP;_x_";  // "_" may stand in the exclusion text
+  // The exclusions the recording applies, whatever the setting says; "_"
+  // may stand in them.
+  Program.ExclusionText = "\\\\";
+  BuildExclusionList("C:\\TEMP;_x_");
   RecordState("DDDDDDD");
   std::vector<std::string> index = ReadLines("DDDDDDD.000");
   ASSERT_EQ(index.size(), 2u);
   EXPECT_EQ(index[1], "{_MCA_C:\\TEMP;_x_}");
   EXPECT_FALSE(Exists("DDDDDDD.001"));
+}
+
+// A recording that fails half-way (here its catalogue cannot be made, as on
+// a full disk) leaves nothing a reader could take for a state: no
+// index, no member under either name. What a crashed recording left behind
+// goes at the next recording.
+TEST_F(RecordStateTest, ARecordingIsAllOrNothing) {
+  std::string g = Drive('G');
+  WriteFixtureFile(g + "WIN.INI", "[windows]\r\n", Dos1998);
+  WriteFixtureFile("~AAAAAA2.000", "* le 01/01/2000 \xE0 00:00:00\r\n", Dos1998);
+  WriteFixtureFile("~AAAAAA2.001", "* \r\n", Dos1998);
+  MakeFixtureDirectory("~FFFFFFF.001");  // member 1 cannot be created
+  Program.RecordDrives = "G";
+  Program.RecordTypes = "W";
+  EXPECT_THROW(RecordState("FFFFFFF"), IoError);
+  RemoveDirectoryA("~FFFFFFF.001");
+
+  std::vector<std::string> left;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA("*", &found);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  do {
+    std::string name = found.cFileName;
+    if (name != "." && name != "..") left.push_back(name);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  EXPECT_EQ(left, std::vector<std::string>{}) << "files left by a failed recording";
+  EXPECT_EQ(ReadWholeFile(g + "WIN.INI"), "[windows]\r\n");
 }
 
 TEST_F(RecordStateTest, RunningApplicationsAreCheckedOnlyOutsideTheCommandLine) {

@@ -153,8 +153,12 @@ class CommandLine : public ::testing::Test {
     return names;
   }
 
+  // The lines of a state's index before its seal: date, header, titles.
   std::vector<std::string> Index(const std::string& state) const {
-    return ReadLines(prog_ + state + ".000");
+    std::vector<std::string> lines = ReadLines(prog_ + state + ".000");
+    auto seal = std::find_if(lines.begin() + (lines.empty() ? 0 : 1), lines.end(),
+                             [](const std::string& l) { return !l.empty() && l[0] == '*'; });
+    return std::vector<std::string>(lines.begin(), seal);
   }
 
   std::string Setting(settings::Text value) const { return settings::Read(value); }
@@ -237,14 +241,17 @@ TEST_F(CommandLine, EnrOptionsChooseTheDrivesAndTypesOfThisRecording) {
   }
 }
 
-TEST_F(CommandLine, EnrExclusionValueServesThisRunOnly) {
+// The exclusions a reference is recorded with stand in its header, so that
+// every later recording against it leaves out the same directories: what it
+// left out is never reported, and never undone.
+TEST_F(CommandLine, EnrExclusionValueServesThisRunAndStaysWithTheReference) {
   ASSERT_EQ(Run("/ENR /exc:\\sub\\;\\Other"), 0);
 
   std::string name = Setting(settings::Text::Bat);
   std::vector<std::string> index = Index(name);
   ASSERT_EQ(index.size(), 4u);
-  EXPECT_EQ(index[1], "{G_I_\\NOWHERE\\}");  // the Exclude setting, not the value
-  EXPECT_EQ(index[3], "G:\\APP.INI");        // nothing copied from the excluded folder
+  EXPECT_EQ(index[1], "{G_I_\\SUB\\;\\OTHER}");  // the exclusions applied
+  EXPECT_EQ(index[3], "G:\\APP.INI");            // nothing copied from the excluded folder
   std::vector<std::string> catalogue = ReadLines(prog_ + name + ".001");
   EXPECT_EQ(std::find(catalogue.begin(), catalogue.end(), "G:\\SUB\\"), catalogue.end());
   EXPECT_TRUE(std::any_of(catalogue.begin(), catalogue.end(),
@@ -252,9 +259,25 @@ TEST_F(CommandLine, EnrExclusionValueServesThisRunOnly) {
       << "the excluded folder keeps its entry line";
   EXPECT_EQ(Setting(settings::Text::Exclude), "\\NOWHERE\\");
 
-  // The next recording uses the setting again.
+  // Files the user puts in the excluded folder after the reference are no
+  // installation's: neither /COM nor /RES may touch them.
+  WriteFixtureFile(disk_ + "SUB\\DONNEES.DAT", "les données de l'utilisateur", FixtureTime);
+  MakeFixtureDirectory(disk_ + "SUB\\ARCHIVES");
+  WriteFixtureFile(disk_ + "SUB\\ARCHIVES\\1998.DAT", "archives", FixtureTime);
+  WriteFixtureFile(disk_ + "AJOUT.TXT", "ajouté", FixtureTime);
+  ASSERT_EQ(Run("/COM"), 0);
+  std::string report = ReadWholeFile(prog_ + Setting(settings::Text::Last));
+  EXPECT_NE(report.find("+AJOUT.TXT"), std::string::npos) << report;
+  EXPECT_EQ(report.find("SUB"), std::string::npos) << report;
+  ASSERT_EQ(Run("/RES"), 0);
+  EXPECT_FALSE(Exists(disk_ + "AJOUT.TXT"));
+  EXPECT_EQ(ReadWholeFile(disk_ + "SUB\\DONNEES.DAT"), "les données de l'utilisateur");
+  EXPECT_EQ(ReadWholeFile(disk_ + "SUB\\ARCHIVES\\1998.DAT"), "archives");
+  EXPECT_EQ(Setting(settings::Text::Bat), name);
+
+  // The next reference uses the setting again.
   ASSERT_EQ(Run("/ENR"), 0);
-  EXPECT_EQ(Index(Setting(settings::Text::Bat)).size(), 5u);
+  EXPECT_EQ(Index(Setting(settings::Text::Bat))[1], "{G_I_\\NOWHERE\\}");
 }
 
 TEST_F(CommandLine, ComWithoutReferenceDoesNothingAndComActThenRecordsAFirstOne) {
