@@ -53,8 +53,13 @@ std::vector<std::string> FoldedLines(std::istream& in) {
 // A line of a profile and the section line it stands under ("" before the
 // first section). Held apart rather than joined, so that a line before the
 // first section may hold any character and always sorts before the sections.
+// Each section line also stands as an entry of its own, with an empty line,
+// first of its section: a section one copy has and the other has not is
+// reported as "+" or "-" with its section line, so that the undo knows an
+// added section from one that was there before, empty or not.
 struct ProfileEntry {
   std::string section, line;
+  bool Title() const { return line.empty(); }
 };
 
 int CompareEntries(const ProfileEntry& a, const ProfileEntry& b) {
@@ -67,10 +72,12 @@ std::vector<ProfileEntry> ProfileEntries(std::istream& in) {
   std::string section;
   ReadMember(in, [&](const std::string& line) {
     if (line.empty() || line[0] == ';') return;
-    if (line[0] == ':' || line[0] == '[')
+    if (line[0] == ':' || line[0] == '[') {
       section = line;
-    else
+      entries.push_back({section, ""});
+    } else {
       entries.push_back({section, line});
+    }
   });
   std::stable_sort(entries.begin(), entries.end(),
                    [](const ProfileEntry& a, const ProfileEntry& b) { return CompareEntries(a, b) < 0; });
@@ -244,6 +251,12 @@ void CompareProfiles(std::istream& oldMember, std::istream& newMember, report::W
     const std::vector<ProfileEntry> now = ProfileEntries(newMember);
     std::string lastSection;
     auto reportEntry = [&](char marker, const ProfileEntry& e) {
+      if (e.Title()) {
+        out.Marked(marker, e.section);
+        lastSection = e.section;
+        ++changes;
+        return;
+      }
       if (e.section != lastSection) {
         out.Line(e.section);
         lastSection = e.section;

@@ -206,11 +206,30 @@ const TextCase ProfileCases[] = {
      "-Beep=yes\n"
      " 5 modifications\n"
      "\n"},
-    {"a section removed: its section line, then its lines", {"[a]", "x=1", "[b]", "y=2"},
+    {"a section removed: its section line marked, then its lines", {"[a]", "x=1", "[b]", "y=2"},
      {"[a]", "x=1"},
-     "[b]\n"
+     "-[b]\n"
      "-y=2\n"
-     " 1 modification\n"
+     " 2 modifications\n"
+     "\n"},
+    // An added section is told from one that was there, empty, before: the
+    // undo may take away only the first.
+    {"sections added, one of them empty, and one that was there empty", {"[a]", "[b]"},
+     {"[a]", "x=1", "[b]", "[c]", "[d]", "z=3"},
+     "[a]\n"
+     "+x=1\n"
+     "+[c]\n"
+     "+[d]\n"
+     "+z=3\n"
+     " 4 modifications\n"
+     "\n"},
+    {"a section line that changed its comment is another section", {"[386Enh] ; old", "a=1"},
+     {"[386Enh] ; new", "a=1"},
+     "+[386Enh] ; new\n"
+     "+a=1\n"
+     "-[386Enh] ; old\n"
+     "-a=1\n"
+     " 4 modifications\n"
      "\n"},
     // Lines before the first section have no section part: they come first,
     // whatever they begin with, keep their double quotes whole, and never
@@ -239,9 +258,9 @@ const TextCase ProfileCases[] = {
      " 2 modifications\n"
      "\n"},
     {"a new file", {}, {"[mci]", "cdaudio=mcicda.drv"},
-     "[mci]\n"
+     "+[mci]\n"
      "+cdaudio=mcicda.drv\n"
-     " 1 modification\n"
+     " 2 modifications\n"
      "\n"},
 };
 
