@@ -54,6 +54,23 @@ std::wstring WideName(const std::string& name) {
   return wide;
 }
 
+std::string LongPathOf(const std::string& path) {
+  const std::wstring wide = WideName(path);
+  DWORD n = GetLongPathNameW(wide.c_str(), nullptr, 0);
+  if (n == 0) return path;
+  std::wstring longer(n, L'\0');
+  n = GetLongPathNameW(wide.c_str(), longer.data(), n);
+  if (n == 0 || n >= longer.size()) return path;
+  longer.resize(n);
+  if (longer.rfind(L"\\\\?\\", 0) == 0) longer.erase(0, 4);
+  int size = WideCharToMultiByte(CP_ACP, 0, longer.data(), static_cast<int>(longer.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string result(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, longer.data(), static_cast<int>(longer.size()), result.data(), size,
+                      nullptr, nullptr);
+  return result;
+}
+
 bool FileExists(const std::string& name) {
   DWORD a = AttributesOf(name);
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
@@ -264,4 +281,49 @@ bool FileSizeAndCrc32(const std::string& name, uint64_t& size, uint32_t& crc) {
 
 bool RenameFileReplacing(const std::string& from, const std::string& to) {
   return MoveFileExW(WideName(from).c_str(), WideName(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool ReadFileBytes(const std::string& name, std::string& bytes) {
+  HANDLE h = OpenRaw(name, GENERIC_READ, OPEN_EXISTING);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::string read;
+  char block[1 << 14];
+  bool ok = true;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(h, block, sizeof block, &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    read.append(block, got);
+  }
+  CloseHandle(h);
+  if (ok) bytes = std::move(read);
+  return ok;
+}
+
+bool ReplaceFileBytes(const std::string& name, const std::string& bytes) {
+  const size_t slash = name.rfind('\\');
+  const std::string work = (slash == std::string::npos ? "" : name.substr(0, slash + 1)) + "~~pvini.tmp";
+  HANDLE h = OpenRaw(work, GENERIC_WRITE, CREATE_ALWAYS);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = bytes.empty() ||
+            (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+             written == bytes.size());
+  ok = FlushFileBuffers(h) && ok;
+  CloseHandle(h);
+  const DWORD attributes = AttributesOf(name);
+  if (ok && attributes != INVALID_FILE_ATTRIBUTES) SetAttributes(name, FILE_ATTRIBUTE_ARCHIVE);
+  if (ok) ok = RenameFileReplacing(work, name);
+  if (attributes != INVALID_FILE_ATTRIBUTES) SetAttributes(name, attributes);
+  if (!ok) DeleteFileForced(work);
+  return ok;
+}
+
+uint64_t LastWriteTimeOf(const std::string& name) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(WideName(name).c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
 }

@@ -8,6 +8,10 @@
 // (beyond MAX_PATH too) can be tested, copied and removed.
 std::wstring WideName(const std::string& name);
 
+// The long form of a path ("C:\PROGRA~1\X.DLL" gives "C:\Program Files\X.DLL"),
+// or the path as it is when it names nothing.
+std::string LongPathOf(const std::string& path);
+
 // A file (not a directory) of that name exists.
 bool FileExists(const std::string& name);
 bool DirectoryExists(const std::string& name);
@@ -41,6 +45,14 @@ uint32_t FileCrc32(const std::string& name);
 // The size and CRC-32 of a whole file, read in large blocks; false when the
 // file cannot be opened or read.
 bool FileSizeAndCrc32(const std::string& name, uint64_t& size, uint32_t& crc);
+// The whole contents of a file; false when it cannot be opened or read.
+bool ReadFileBytes(const std::string& name, std::string& bytes);
+// Gives a file new contents without ever leaving it half written: the bytes
+// go to a work file beside it, which then takes its name; its attributes
+// stay. False, the file untouched, when that cannot be done.
+bool ReplaceFileBytes(const std::string& name, const std::string& bytes);
+// The last-write time of a file in 100-nanosecond units, 0 when it has none.
+uint64_t LastWriteTimeOf(const std::string& name);
 // Renames a file, replacing one of the new name.
 bool RenameFileReplacing(const std::string& from, const std::string& to);
 // The same CRC over bytes in memory, for callers that already hold them.

@@ -121,12 +121,15 @@ bool ReadRegValueNames(const std::string& path, std::vector<std::string>& list) 
   list.clear();
   Key key;
   if (!key.OpenForReading(path)) return false;
+  // Value names may be up to 16383 characters: a shorter buffer would stop
+  // the enumeration at the first long one, and every later name would be
+  // missed (a shared file left unprotected).
+  std::vector<char> name(16384);
   for (DWORD index = 0;; ++index) {
-    char name[255] = {};
-    DWORD length = 254;
-    LONG rc = RegEnumValueA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    DWORD length = static_cast<DWORD>(name.size());
+    LONG rc = RegEnumValueA(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (rc == ERROR_NO_MORE_ITEMS) return true;
     if (rc != ERROR_SUCCESS) return false;
-    list.emplace_back(name, length);
+    list.emplace_back(name.data(), length);
   }
 }

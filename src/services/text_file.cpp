@@ -1,16 +1,19 @@
 #include "services/text_file.h"
 
+#include "services/files.h"
 #include "services/io_error.h"
 
 namespace {
 constexpr size_t FlushSize = 64 * 1024;
 }
 
-TextFileWriter::TextFileWriter(const std::string& name) : name_(name) {
-  handle_ = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_ARCHIVE, nullptr);
+TextFileWriter::TextFileWriter(const std::string& name, Mode mode)
+    : name_(name), writeThrough_(mode == Mode::AppendWriteThrough) {
+  handle_ = CreateFileW(WideName(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                        writeThrough_ ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
   if (handle_ == INVALID_HANDLE_VALUE)
     throw IoError(static_cast<int>(GetLastError()), "cannot create " + name);
+  if (writeThrough_) SetFilePointer(handle_, 0, nullptr, FILE_END);
   buffer_.reserve(FlushSize + 4096);
 }
 
@@ -27,7 +30,7 @@ TextFileWriter::~TextFileWriter() {
 void TextFileWriter::WriteLine(std::string_view line) {
   buffer_.append(line);
   buffer_.append("\r\n");
-  if (buffer_.size() >= FlushSize) Flush();
+  if (writeThrough_ || buffer_.size() >= FlushSize) Flush();
 }
 
 void TextFileWriter::Flush() {

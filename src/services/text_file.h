@@ -10,8 +10,13 @@
 
 class TextFileWriter : public LineSink {
  public:
-  // Creates or truncates the file.
-  explicit TextFileWriter(const std::string& name);
+  enum class Mode {
+    Create,             // creates or truncates the file; lines are buffered
+    AppendWriteThrough  // opens or creates it and adds to its end, each line
+                        // handed to the system as it is written: a log that
+                        // must tell, after a crash, what was done
+  };
+  explicit TextFileWriter(const std::string& name, Mode mode = Mode::Create);
   ~TextFileWriter();
   TextFileWriter(const TextFileWriter&) = delete;
   TextFileWriter& operator=(const TextFileWriter&) = delete;
@@ -23,5 +28,6 @@ class TextFileWriter : public LineSink {
   void Flush();
   HANDLE handle_;
   std::string name_;
+  bool writeThrough_ = false;
   std::string buffer_;
 };

@@ -2,17 +2,15 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <set>
+#include <cstring>
 #include <vector>
 
-#include "comparison/report_format.h"
+#include "services/files.h"
 #include "services/folding.h"
 #include "shell/program_state.h"
+#include "undo/profile_rules.h"
 
 namespace {
-
-constexpr size_t HeadingLength = 19;  // "Modifications dans "
 
 std::string CountText(unsigned changes) {
   if (changes == 0) return " Aucune modification";
@@ -20,148 +18,142 @@ std::string CountText(unsigned changes) {
   return " " + std::to_string(changes) + " modifications";
 }
 
-// Sections, keys and values go to the profile functions whole, whatever
-// their length: the strings carry their own storage.
-class Profile {
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string KeyOf(const std::string& line) { return Trimmed(line.substr(0, line.find('='))); }
+
+// WIN.INI as the profile functions see it. They reach an entry only by its
+// key, the first of that key in its section: a line is taken away or put
+// back only where its key stands once, or not at all.
+class WindowsProfile : public ProfileStore {
  public:
-  Profile(bool windows, const std::string& fileName) : windows_(windows), fileName_(fileName) {
-    // A read-only, hidden or system file (MSDOS.SYS always is) refuses the
-    // profile functions' rewrite, and they say nothing: its attributes are
-    // set aside for the section and put back afterwards.
-    if (windows_) return;
-    DWORD a = GetFileAttributesA(fileName_.c_str());
-    constexpr DWORD Protecting =
-        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) && (a & Protecting)) {
-      savedAttributes_ = a;
-      SetFileAttributesA(fileName_.c_str(), a & ~Protecting);
-    }
-  }
-  ~Profile() {
-    if (savedAttributes_ != INVALID_FILE_ATTRIBUTES)
-      SetFileAttributesA(fileName_.c_str(), savedAttributes_);
-  }
-  Profile(const Profile&) = delete;
-  Profile& operator=(const Profile&) = delete;
-
-  void Write(const std::string& section, const std::string& key, const char* value) const {
-    if (windows_)
-      WriteProfileStringA(section.c_str(), key.c_str(), value);
-    else
-      WritePrivateProfileStringA(section.c_str(), key.c_str(), value, fileName_.c_str());
+  bool HasSection(const std::string& title) override {
+    if (title.empty() || title[0] != '[') return false;
+    const std::string name = SectionNameOf(title);
+    std::vector<char> names = Read([&](char* buffer, DWORD size) {
+      return GetPrivateProfileSectionNamesA(buffer, size, "win.ini");
+    });
+    for (const char* p = names.data(); *p; p += strlen(p) + 1)
+      if (CompareFolded(p, name) == 0) return true;
+    return !Entries(title).empty();
   }
 
-  // A section left without entries once the installation's keys are gone
-  // goes too: its title alone is what the installation added.
-  void DropIfEmpty(const std::string& section) const {
-    char entries[256];
-    DWORD n = windows_ ? GetProfileSectionA(section.c_str(), entries, sizeof entries)
-                       : GetPrivateProfileSectionA(section.c_str(), entries, sizeof entries,
-                                                   fileName_.c_str());
-    if (n > 0) return;
-    if (windows_)
-      WriteProfileStringA(section.c_str(), nullptr, nullptr);
-    else
-      WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, fileName_.c_str());
+  std::vector<std::string> Entries(const std::string& title) override {
+    std::vector<std::string> entries;
+    if (title.empty() || title[0] != '[') return entries;
+    const std::string name = SectionNameOf(title);
+    std::vector<char> lines = Read([&](char* buffer, DWORD size) {
+      return GetProfileSectionA(name.c_str(), buffer, size);
+    });
+    for (const char* p = lines.data(); *p; p += strlen(p) + 1)
+      if (*p != ';') entries.push_back(p);
+    return entries;
+  }
+
+  bool SectionEmpty(const std::string& title) override { return Entries(title).empty(); }
+
+  bool Remove(const std::string& title, const std::string& line) override {
+    if (!KeyStandsOnce(title, line, line)) return false;
+    return WriteProfileStringA(SectionNameOf(title).c_str(), KeyOf(line).c_str(), nullptr) != 0;
+  }
+
+  bool Replace(const std::string& title, const std::string& oldLine,
+               const std::string& newLine) override {
+    if (CompareFolded(KeyOf(oldLine), KeyOf(newLine)) != 0 || !KeyStandsOnce(title, oldLine, oldLine))
+      return false;
+    return Write(title, newLine);
+  }
+
+  bool Add(const std::string& title, const std::string& line) override {
+    if (title.empty() || line.find('=') == std::string::npos) return false;
+    for (const auto& entry : Entries(title))
+      if (CompareFolded(KeyOf(entry), KeyOf(line)) == 0) return false;
+    return Write(title, line);
+  }
+
+  bool DropSection(const std::string& title) override {
+    return WriteProfileStringA(SectionNameOf(title).c_str(), nullptr, nullptr) != 0;
   }
 
  private:
-  bool windows_;
-  std::string fileName_;
-  DWORD savedAttributes_ = INVALID_FILE_ATTRIBUTES;
+  template <typename Fill>
+  static std::vector<char> Read(Fill fill) {
+    for (DWORD size = 4096;; size *= 4) {
+      std::vector<char> buffer(size + 2, '\0');
+      DWORD got = fill(buffer.data(), size);
+      if (got < size - 2 || size >= (1u << 24)) return buffer;
+    }
+  }
+
+  // The key of `line` stands once in the section, as `expected`.
+  bool KeyStandsOnce(const std::string& title, const std::string& line, const std::string& expected) {
+    int count = 0;
+    bool same = false;
+    for (const auto& entry : Entries(title))
+      if (CompareFolded(KeyOf(entry), KeyOf(line)) == 0) {
+        ++count;
+        same = CompareFolded(entry, expected) == 0;
+      }
+    return count == 1 && same;
+  }
+
+  bool Write(const std::string& title, const std::string& line) {
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return false;
+    return WriteProfileStringA(SectionNameOf(title).c_str(), KeyOf(line).c_str(),
+                               line.substr(eq + 1).c_str()) != 0;
+  }
 };
 
-// A section title line: "[" unmarked, or, in a section of start-up form
-// (MSDOS.SYS), marked like any other line ("=" lines are context only).
-bool IsSectionLine(const std::string& line) {
-  char marker = line[0];
-  return marker == '[' || ((marker == report::Added || marker == report::Removed ||
-                            marker == report::Context) &&
-                           line.size() > 1 && line[1] == '[');
-}
-
-std::string KeyOf(const std::string& text) { return text.substr(0, text.find('=')); }
-
-// True when a "-" line of the same key follows in the same section: its old
-// value is written back over the new one, where the key stands, so the key
-// is not deleted first (the report orders a changed entry's two lines by
-// their texts, the new one may come first).
-bool RestoredLater(const std::vector<std::string>& lines, size_t from, const std::string& key) {
-  for (size_t i = from; i < lines.size() && !IsSectionLine(lines[i]); ++i)
-    if (lines[i][0] == report::Removed && FoldUpper(KeyOf(lines[i].substr(1))) == key) return true;
-  return false;
+bool IsWindowsIniOrSystemIni(const std::string& target) {
+  size_t slash = target.rfind('\\');
+  std::string name = target.substr(slash == std::string::npos ? 0 : slash + 1);
+  return CompareFileNames(name, "WIN.INI") == 0 || CompareFileNames(name, "SYSTEM.INI") == 0;
 }
 
 }  // namespace
 
-void RestoreProfileFile(const std::string& header, bool useWindowsProfile,
-                        const std::string& fileName, ReportReader& report, LineSink& log) {
-  const std::string target = header.substr(std::min(header.size(), HeadingLength));
+std::string WindowsIniPath() {
+  char directory[MAX_PATH] = {};
+  UINT n = GetWindowsDirectoryA(directory, MAX_PATH);
+  std::string path(directory, n < MAX_PATH ? n : 0);
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  return path + "WIN.INI";
+}
+
+void RestoreProfileFile(const ReportSection& section, bool useWindowsProfile, LineSink& log) {
+  const std::string& target = section.title;
   log.WriteLine("Mise à jour de " + target);
-  const Profile profile(useWindowsProfile, fileName);
-  // The section is read whole first: whether a key is deleted depends on
-  // the lines after it. A damaged line ends it; the lines before are done.
+  std::vector<ProfileGroup> groups;
   std::vector<std::string> lines;
-  bool interrupted = false;
-  try {
-    std::string line;
-    while (report.Next(line) && !line.empty()) lines.push_back(line);
-  } catch (const DamagedReport&) {
-    interrupted = true;
-  } catch (const std::bad_alloc&) {
-    interrupted = true;
-  }
-  std::string section;
-  // The keys of the current section whose old value was written back, in
-  // capitals as the profile functions match them. A key's added line need
-  // not follow its removed one: in a section of start-up form (MSDOS.SYS)
-  // other changes may stand between them, and deleting the key then would
-  // throw the restored value away.
-  std::set<std::string> restoredKeys;
-  bool deleted = false;  // a key of the current section was deleted
-  auto endSection = [&] {
-    if (deleted && !section.empty()) profile.DropIfEmpty(section);
-    deleted = false;
-    restoredKeys.clear();
-  };
   unsigned changes = 0;
-  try {
-    for (size_t i = 0; i < lines.size(); ++i) {
-      const std::string& line = lines[i];
-      char marker = line[0];
-      std::string text = line.substr(1);
-      if (IsSectionLine(line)) {
-        endSection();
-        const std::string& title = marker == '[' ? line : text;
-        section = title.size() >= 2 ? title.substr(1, title.size() - 2) : "";
-        continue;
+  if (!section.whole || !ProfileGroupsOf(section.lines, groups)) {
+    lines.push_back(IncompleteSectionText);
+  } else if (useWindowsProfile) {
+    WindowsProfile profile;
+    changes = UndoProfileGroups(profile, groups, lines);
+  } else {
+    // The file as it stands, changed line by line and written back whole;
+    // a missing file is made when lines must come back into it.
+    std::string bytes;
+    bool exists = FileExists(target);
+    if (exists && !ReadFileBytes(target, bytes)) {
+      lines.push_back(" " + target + " illisible");
+    } else {
+      ProfileText text(bytes);
+      changes = UndoProfileGroups(text, groups, lines);
+      if (text.Bytes() != bytes && !ReplaceFileBytes(target, text.Bytes())) {
+        lines = {" " + target + " ne peut pas être réécrit"};
+        changes = 0;
       }
-      if (marker != report::Added && marker != report::Removed) continue;
-      size_t eq = text.find('=');
-      std::string key = text.substr(0, eq);
-      std::string logged = "[" + section.substr(0, 81) + "]" + text;
-      if (marker == report::Removed) {
-        std::string value = eq == std::string::npos ? "" : text.substr(eq + 1);
-        profile.Write(section, key, value.c_str());
-        restoredKeys.insert(FoldUpper(key));
-        log.WriteLine("+" + logged);
-      } else {
-        const std::string folded = FoldUpper(key);
-        if (!restoredKeys.count(folded) && !RestoredLater(lines, i + 1, folded)) {
-          profile.Write(section, key, nullptr);
-          deleted = true;
-        }
-        log.WriteLine("-" + logged);
-      }
-      ++changes;
     }
-    endSection();
-  } catch (const std::bad_alloc&) {
-    interrupted = true;
   }
-  if (interrupted) log.WriteLine(UndoInterruptedText);
+  for (const auto& line : lines) log.WriteLine(line);
   log.WriteLine(CountText(changes));
   log.WriteLine("");
-  bool windowsFile = PosFolded("\\WIN.INI", target) || PosFolded("SYSTEM.INI", target);
-  if (windowsFile && changes > 0) Program.WindowsIniChanged = true;
+  if (changes > 0 && IsWindowsIniOrSystemIni(target)) Program.WindowsIniChanged = true;
 }

@@ -35,59 +35,6 @@ HKEY RootOf(const std::string& path, std::string& subKey) {
   return nullptr;
 }
 
-struct ParsedValue {
-  std::string name;
-  DWORD type = REG_SZ;
-  std::vector<BYTE> data;
-};
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  throw DamagedReport("bad hexadecimal digit");
-}
-
-// A value line in export syntax, without its marker.
-ParsedValue ParseValue(const std::string& text) {
-  ParsedValue v;
-  const size_t hex = text.find("\"=hex:");
-  const size_t dword = text.find("\"=dword:");
-  if (!text.empty() && text[0] == '@') {
-    // The default string: "@=" and the quotes around the text.
-    std::string s = text.size() >= 4 ? text.substr(3, text.size() - 4) : "";
-    v.data.assign(s.begin(), s.end());
-    v.data.push_back(0);
-    return v;
-  }
-  size_t close = text.find('"', 1);
-  if (text.empty() || text[0] != '"' || close == std::string::npos)
-    throw DamagedReport("bad registry value line");
-  v.name = text.substr(1, close - 1);
-  if (hex != std::string::npos) {
-    v.type = REG_BINARY;
-    std::string bytes = text.substr(hex + 5);  // from the colon on
-    for (size_t i = 0; i + 3 <= bytes.size(); i += 3)
-      v.data.push_back(static_cast<BYTE>(HexDigit(bytes[i + 1]) * 16 + HexDigit(bytes[i + 2])));
-  } else if (dword != std::string::npos) {
-    v.type = REG_DWORD;
-    std::string digits = text.substr(dword + 8);
-    if (digits.empty() || digits.size() > 8) throw DamagedReport("bad dword");
-    uint32_t n = 0;
-    for (char c : digits) n = n * 16 + static_cast<uint32_t>(HexDigit(c));
-    for (int i = 0; i < 4; ++i) v.data.push_back(static_cast<BYTE>(n >> (8 * i)));
-  } else {
-    size_t sep = text.find("\"=\"");
-    if (sep == std::string::npos || text.size() < sep + 4) throw DamagedReport("bad string value");
-    std::string s = text.substr(sep + 3, text.size() - sep - 4);
-    v.data.assign(s.begin(), s.end());
-    v.data.push_back(0);
-  }
-  return v;
-}
-
-bool IsKeyHeader(const std::string& line) { return line.size() >= 2 && line[1] == 'H'; }
-
 std::string CountText(uint32_t changes) {
   if (changes == 0) return " Aucune modification";
   if (changes == 1) return " 1 modification";
@@ -99,9 +46,9 @@ class RegistryPass {
   explicit RegistryPass(LineSink& log) : log_(log) {}
   ~RegistryPass() { Close(); }
 
-  // One key header line and its value lines, in report order.
-  void Key(const std::string& header, const std::string* values, size_t count) {
+  void Key(const RegistryKeyChange& change) {
     Close();
+    const std::string& header = change.header;
     const std::string path = header.substr(1);
     std::string subKey;
     HKEY root = RootOf(path, subKey);
@@ -114,16 +61,17 @@ class RegistryPass {
           return;
         }
         log_.WriteLine(" " + path);
-        for (size_t i = 0; i < count; ++i)
-          if (values[i][0] == report::Added) DeleteValue(values[i].substr(1));
-        for (size_t i = 0; i < count; ++i)
-          if (values[i][0] == report::Removed) StoreValue(values[i].substr(1));
+        // All deletions first: a changed value ends with its old content.
+        for (const auto& value : change.values)
+          if (value[0] == report::Added) DeleteValue(value.substr(1));
+        for (const auto& value : change.values)
+          if (value[0] == report::Removed) StoreValue(value.substr(1));
         return;
       }
       case report::Added:
         if (root && RegDeleteKeyA(root, subKey.c_str()) == ERROR_SUCCESS) {
           Logged("-" + path);
-          for (size_t i = 0; i < count; ++i) Logged("-" + values[i].substr(1));
+          for (const auto& value : change.values) Logged("-" + value.substr(1));
         } else {
           log_.WriteLine(" " + path + " ineffaçable");
         }
@@ -133,8 +81,8 @@ class RegistryPass {
                                     REG_OPTION_NON_VOLATILE, FullAccess, nullptr, &key_,
                                     nullptr) == ERROR_SUCCESS) {
           Logged("+" + path);
-          for (size_t i = 0; i < count; ++i)
-            if (values[i][0] == report::Removed) StoreValue(values[i].substr(1));
+          for (const auto& value : change.values)
+            if (value[0] == report::Removed) StoreValue(value.substr(1));
         } else {
           key_ = nullptr;
         }
@@ -158,13 +106,15 @@ class RegistryPass {
   }
 
   void DeleteValue(const std::string& text) {
-    ParsedValue v = ParseValue(text);
+    RegistryValue v;
+    ParseRegistryValue(text, v);  // checked when the block was collected
     if (RegDeleteValueA(key_, v.name.c_str()) == ERROR_SUCCESS) Logged("-" + text);
     else log_.WriteLine(" " + text + " ineffaçable");
   }
 
   void StoreValue(const std::string& text) {
-    ParsedValue v = ParseValue(text);
+    RegistryValue v;
+    ParseRegistryValue(text, v);
     if (RegSetValueExA(key_, v.name.c_str(), 0, v.type, v.data.data(),
                        static_cast<DWORD>(v.data.size())) == ERROR_SUCCESS)
       Logged("+" + text);
@@ -179,32 +129,24 @@ class RegistryPass {
 
 }  // namespace
 
-void CollectRegistrySection(ReportReader& report, std::vector<std::string>& lines) {
-  std::string line;
-  size_t start = lines.size();
-  while (report.Next(line) && !line.empty()) lines.push_back(line);
-  if (lines.size() > start) lines.pop_back();  // the count line
+void CollectRegistrySection(const ReportSection& section, RegistryChanges& changes) {
+  std::vector<RegistryKeyChange> keys;
+  if (!section.whole || !RegistryKeyChangesOf(section.lines, keys)) {
+    changes.refused = true;
+    return;
+  }
+  changes.keys.insert(changes.keys.end(), keys.begin(), keys.end());
 }
 
-void RestoreRegistry(const std::vector<std::string>& lines, LineSink& log) {
-  if (lines.empty()) return;
+void RestoreRegistry(const RegistryChanges& changes, LineSink& log) {
+  if (changes.keys.empty() && !changes.refused) return;
   ShowWaitMessage("Mise à jour de la Base de registres");
   log.WriteLine("");
   log.WriteLine("Mise à jour de la Base de registres");
+  if (changes.refused) log.WriteLine(IncompleteSectionText);
   RegistryPass pass(log);
-  try {
-    // From the last key of the report to the first, so that sub-keys go
-    // before the keys that hold them; each key's values in report order.
-    size_t end = lines.size();
-    while (end > 0) {
-      size_t header = end;
-      while (header > 0 && !IsKeyHeader(lines[header - 1])) --header;
-      if (header == 0) break;  // value lines without a key before them
-      pass.Key(lines[header - 1], lines.data() + header, end - header);
-      end = header - 1;
-    }
-  } catch (const DamagedReport&) {
-    log.WriteLine(UndoInterruptedText);
-  }
+  // From the last key of the report to the first, so that sub-keys go
+  // before the keys that hold them; each key's values in report order.
+  for (auto it = changes.keys.rbegin(); it != changes.keys.rend(); ++it) pass.Key(*it);
   log.WriteLine(CountText(pass.Changes()));
 }

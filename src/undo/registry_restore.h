@@ -4,12 +4,18 @@
 #include <vector>
 
 #include "services/line_sink.h"
-#include "undo/undo_report.h"
+#include "undo/registry_rules.h"
+#include "undo/report_sections.h"
 
-// Reads the registry section up to its empty line; the count line that ends
-// it is dropped. Lines are kept in report order.
-void CollectRegistrySection(ReportReader& report, std::vector<std::string>& lines);
+// The registry blocks of a report, collected during the run.
+struct RegistryChanges {
+  std::vector<RegistryKeyChange> keys;  // in report order
+  bool refused = false;                 // a block that is not whole or does not parse
+};
 
-// Deletes what the lines list as added and writes back what they list as
+// Keeps the block's keys for the pass, or notes that it is refused.
+void CollectRegistrySection(const ReportSection& section, RegistryChanges& changes);
+
+// Deletes what the keys list as added and writes back what they list as
 // removed, the last key of the report first.
-void RestoreRegistry(const std::vector<std::string>& lines, LineSink& log);
+void RestoreRegistry(const RegistryChanges& changes, LineSink& log);

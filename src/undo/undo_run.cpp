@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "comparison/report_format.h"
@@ -19,22 +20,22 @@
 #include "services/text_lines.h"
 #include "services/wait_message.h"
 #include "shell/program_state.h"
+#include "undo/catalogue_rules.h"
 #include "undo/ne_imports.h"
 #include "undo/profile_restore.h"
 #include "undo/questions.h"
 #include "undo/registry_restore.h"
+#include "undo/report_sections.h"
+#include "undo/shared_files.h"
 #include "undo/startup_restore.h"
-#include "undo/undo_report.h"
 
 namespace {
 
 constexpr const char* SharedDllsKey =
     "HKey_Local_Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-constexpr const char* SystemModuleNames[17] = {
-    "KERNEL", "KRNL", "USER", "GDI", "KEYBOARD", "SOUND", "MOUSE", "COMMDLG", "LZEXPAND",
-    "MMSYSTEM", "SHELL", "WIN87EM", "TOOLHELP", "VER", "OLECLI", "OLESVR", "UNIDRV"};
-
-bool EqualFolded(const std::string& a, const std::string& b) { return CompareFolded(a, b) == 0; }
+constexpr const char* SharedText = " partagé avec d'autres applications";
+constexpr const char* ResumedText =
+    " Reprise d'une mise à jour interrompue : ce qui a déjà été fait n'est pas refait.";
 
 std::string Plural(unsigned n, const char* one, const char* many) {
   return n == 1 ? std::string(" 1 ") + one : " " + std::to_string(n) + " " + many;
@@ -44,10 +45,31 @@ std::string FileSummary(unsigned n) {
   return n == 0 ? " Aucun fichier effacé" : Plural(n, "fichier effacé", "fichiers effacés");
 }
 
-// One added sub-directory line of a catalogue stretch ("+NAME   REP").
-struct StretchDirectories {
-  std::vector<std::string> added;
-  std::set<std::string> removed;  // folded names
+// What an interrupted run of the same report did, read from its log: the
+// shared files whose count it already lowered, the files and directories
+// it already removed.
+struct EarlierRun {
+  bool found = false;
+  std::set<std::string> released, removed;  // folded paths
+
+  void Read(const std::string& logName) {
+    std::string bytes;
+    if (!ReadFileBytes(logName, bytes)) return;
+    found = true;
+    std::istringstream in(bytes);
+    std::string line;
+    auto take = [&](const char* suffix, std::set<std::string>& into) {
+      const std::string end = suffix;
+      if (line.size() > end.size() && line.compare(line.size() - end.size(), end.size(), end) == 0)
+        into.insert(FoldFileName(line.substr(0, line.size() - end.size())));
+    };
+    while (ReadTextLine(in, line)) {
+      take(SharedText, released);
+      take(" effacé", removed);
+      take(" transféré dans la corbeille", removed);
+      take(" supprimé", removed);
+    }
+  }
 };
 
 class Undo {
@@ -58,14 +80,21 @@ class Undo {
   void Run() {
     Program.StartupFilesChanged = false;
     Program.WindowsIniChanged = false;
+    // A log written since the report, beside a report that is still there:
+    // a run of this report was interrupted (the report goes only once a run
+    // has ended).
+    const std::string logName = UndoLogNameOf(reportName_);
+    if (FileExists(logName) && LastWriteTimeOf(logName) >= LastWriteTimeOf(reportName_))
+      earlier_.Read(logName);
     if (Program.UninstallMode) FindSharedFiles();
     ShowWaitMessage("Mise à jour des fichiers en cours.");
     std::ifstream in(reportName_, std::ios::binary);
     if (!in) throw IoError(ERROR_FILE_NOT_FOUND, "cannot open " + reportName_);
-    TextFileWriter log(UndoLogNameOf(reportName_));
+    if (!earlier_.found) DeleteFileForced(logName);
+    TextFileWriter log(logName, TextFileWriter::Mode::AppendWriteThrough);
     bool completed = false;
     try {
-      ReportReader report(in);
+      ReportSections report(in);
       WriteHeader(report, log);
       Sections(report, log);
       in.close();
@@ -79,7 +108,7 @@ class Undo {
       log.WriteLine(UndoInterruptedText);
     }
     in.close();
-    RestoreRegistry(registryLines_, log);
+    RestoreRegistry(registry_, log);
     log.Close();
     // Deleted last: until the whole run has ended, a crash leaves the
     // report there to be undone again.
@@ -93,47 +122,47 @@ class Undo {
     ShowWaitMessage("Recherche des fichiers partagés (DLL,...)");
     protectedModules_.assign(std::begin(SystemModuleNames), std::end(SystemModuleNames));
     std::ifstream in(reportName_, std::ios::binary);
-    std::string line, directory;
-    bool inCatalogue = false;
-    while (ReadTextLine(in, line)) {
-      if (line.empty()) {
-        inCatalogue = false;
-      } else if (PosFolded("Modifications au Catalogue", line) == 1) {
-        inCatalogue = true;
-      } else if (inCatalogue && report::IsDirectoryLine(line)) {
-        directory = line;
-      } else if (inCatalogue && line[0] == report::Added && !report::IsSubDirectoryLine(line)) {
-        std::string name;
-        if (!report::AddedFileNameOf(line, name)) continue;
-        std::ifstream file(directory + name, std::ios::binary);
-        if (file) AppendNeImportedModules(file, protectedModules_);
+    try {
+      ReportSections report(in);
+      ReportSection section;
+      while (report.Next(section)) {
+        CatalogueRemovals removals;
+        if (section.kind != report::HeadingKind::Catalogue || !section.whole ||
+            PosFolded("Catalogue", section.title) != 1 ||
+            !CatalogueRemovalsOf(section.lines, removals))
+          continue;
+        for (const auto& path : removals.files) {
+          std::string bytes;
+          if (!ReadFileBytes(path, bytes) || bytes.empty()) continue;
+          std::istringstream file(bytes);
+          AppendNeImportedModules(file, protectedModules_);
+        }
       }
+    } catch (const DamagedReport&) {
+      // The run itself stops at the same place.
     }
-    ReadRegValueNames(SharedDllsKey, sharedFiles_);
+    // SharedDLLs may name a file by its short path: compared in long form.
+    ReadRegValueNames(SharedDllsKey, sharedValueNames_);
+    for (const auto& name : sharedValueNames_) sharedFiles_.push_back(LongPathOf(name));
   }
 
-  bool IsSharedFile(const std::string& path) const {
-    return std::any_of(sharedFiles_.begin(), sharedFiles_.end(),
-                       [&](const std::string& s) { return EqualFolded(s, path); });
-  }
-
-  bool HasProtectedModuleName(const std::string& name) const {
-    return std::any_of(protectedModules_.begin(), protectedModules_.end(),
-                       [&](const std::string& module) {
-                         size_t at = name.find(module);
-                         return !module.empty() && at != std::string::npos && at <= 1;
-                       });
+  // The SharedDLLs value name of a file, or nullptr.
+  const std::string* SharedValueOf(const std::string& path) const {
+    for (size_t i = 0; i < sharedFiles_.size(); ++i)
+      if (SamePath(sharedFiles_[i], path)) return &sharedValueNames_[i];
+    return nullptr;
   }
 
   // Decreases the file's SharedDLLs count, kept in the type it was stored in.
-  // True when the count reached 0 and the file may go.
-  bool ReleaseSharedFile(const std::string& path) {
+  // True when the count reached 0 and the file may go. The log tells that a
+  // count was lowered before it is: an interrupted run is never lowered twice.
+  bool ReleaseSharedFile(const std::string& path, const std::string& valueName, LineSink& log) {
     uint8_t binary[4] = {};
     DWORD type = 0, size = sizeof binary;
     std::string subKey;
     HKEY root = RegistryRootOf(SharedDllsKey, &subKey);
-    bool stored = RegGetValueA(root, subKey.c_str(), path.c_str(), RRF_RT_ANY, &type, binary, &size) ==
-                  ERROR_SUCCESS;
+    bool stored = RegGetValueA(root, subKey.c_str(), valueName.c_str(), RRF_RT_ANY, &type, binary,
+                               &size) == ERROR_SUCCESS;
     int64_t count = 1;
     if (stored && type == REG_BINARY)
       count = static_cast<int64_t>(binary[0] | binary[1] << 8 | binary[2] << 16) |
@@ -143,23 +172,25 @@ class Undo {
                                    static_cast<uint32_t>(binary[3]) << 24);
     --count;
     if (count <= 0) {
-      DeleteRegValue(SharedDllsKey, path);
+      DeleteRegValue(SharedDllsKey, valueName);
       return true;
     }
+    log.WriteLine(path + SharedText);
     if (type == REG_BINARY) {
       uint32_t n = static_cast<uint32_t>(count);
       uint8_t bytes[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
-      WriteRegBinary(SharedDllsKey, path, bytes, size > 4 ? 4 : size);
+      WriteRegBinary(SharedDllsKey, valueName, bytes, size > 4 ? 4 : size);
     } else {
-      WriteRegInteger(SharedDllsKey, path, static_cast<int32_t>(count));
+      WriteRegInteger(SharedDllsKey, valueName, static_cast<int32_t>(count));
     }
     return false;
   }
 
   // ---- header and sections ----------------------------------------------
 
-  void WriteHeader(ReportReader& report, LineSink& log) {
+  void WriteHeader(ReportSections& report, LineSink& log) {
     const std::string date = RecordingDateText();
+    if (earlier_.found) log.WriteLine("");
     if (Program.UninstallMode) {
       std::string header = title_;
       if (size_t at = header.find(" le "); at != std::string::npos) header.erase(at, 30);
@@ -171,84 +202,84 @@ class Undo {
     } else {
       log.WriteLine(("* Restauration du" + date.substr(2)).substr(0, 42));
       std::string first, second;
-      report.Next(first);
-      report.Next(second);
+      report.HeaderLine(first);
+      report.HeaderLine(second);
       size_t at = second.find(" au ");
       log.WriteLine("  selon l'état du " + (at == std::string::npos ? "" : second.substr(at + 4)));
     }
+    if (earlier_.found) log.WriteLine(ResumedText);
     log.WriteLine("");
   }
 
-  void Sections(ReportReader& report, LineSink& log) {
-    std::string line;
-    while (report.Next(line)) {
-      if (line.rfind("Modifications au", 0) == 0) {
-        FileSection(line, report, log);
-      } else if (line.rfind("Modifications dans", 0) == 0) {
-        std::string target = line.size() > 19 ? line.substr(19, 100) : "";
-        // File names are compared without regard to case: Windows NT and
-        // Wine list them in lower case. MSDOS.SYS, although the comparison
-        // writes it in start-up form, is a profile: it is put back entry by
-        // entry, which keeps its other lines, their case and its attributes,
-        // where a rebuild would fill it with "rem" lines it cannot read.
-        if (PosFolded("\\WIN.INI", line))
-          RestoreProfileFile(line, true, target, report, log);
-        else if (PosFolded("AUTOEXEC.BAT", line) || PosFolded("CONFIG.SYS", line))
-          RestoreStartupFile(line, report, log);
-        else if (PosFolded("BASE DE REGISTRE", line))
-          CollectRegistrySection(report, registryLines_);
-        else
-          RestoreProfileFile(line, false, target, report, log);
+  void Sections(ReportSections& report, LineSink& log) {
+    ReportSection section;
+    while (report.Next(section)) {
+      if (section.kind == report::HeadingKind::Catalogue) {
+        FileSection(section, log);
+      } else if (section.title == report::RegistryTitle) {
+        CollectRegistrySection(section, registry_);
+      } else if (SamePath(section.title, WindowsIniPath())) {
+        // The Windows directory's own WIN.INI, and no copy of it.
+        RestoreProfileFile(section, true, log);
+      } else if (PosFolded("AUTOEXEC.BAT", section.title) || PosFolded("CONFIG.SYS", section.title)) {
+        RestoreStartupFile(section, log);
+      } else {
+        // SYSTEM.INI, MSDOS.SYS and every other file, each as itself.
+        // MSDOS.SYS, although the comparison writes it in start-up form,
+        // is a profile: it is put back entry by entry, which keeps its other
+        // lines, where a rebuild would fill it with "rem" lines it cannot read.
+        RestoreProfileFile(section, false, log);
       }
     }
   }
 
-  void FileSection(const std::string& heading, ReportReader& report, LineSink& log) {
-    log.WriteLine("Mise à jour du " + heading.substr(std::min<size_t>(17, heading.size())));
-    unsigned removed = 0;
-    std::string line, directory;
-    StretchDirectories stretch;
-    while (report.Next(line) && !line.empty()) {
-      if (report::IsDirectoryLine(line)) {
-        EndStretch(directory, stretch);
-        directory = line;
-      } else if (report::IsSubDirectoryLine(line)) {
-        if (line[0] == report::Added)
-          stretch.added.push_back(report::EntryNameOf(line));
-        else if (line[0] == report::Removed)
-          stretch.removed.insert(FoldUpper(report::EntryNameOf(line)));
-      } else if (line[0] == report::Added) {
-        std::string name;
-        if (!report::AddedFileNameOf(line, name)) throw DamagedReport("damaged file line");
-        if (AddedFile(directory + name, name, log)) ++removed;
-      }
+  void FileSection(const ReportSection& section, LineSink& log) {
+    log.WriteLine("Mise à jour du " + section.heading.substr(std::min<size_t>(17, section.heading.size())));
+    CatalogueRemovals removals;
+    if (!section.whole || !CatalogueRemovalsOf(section.lines, removals)) {
+      log.WriteLine(IncompleteSectionText);
+      log.WriteLine("");
+      return;
     }
-    EndStretch(directory, stretch);
+    unsigned removed = 0;
+    for (const auto& path : removals.files)
+      if (AddedFile(path, log)) ++removed;
+    directoriesToRemove_.insert(directoriesToRemove_.end(), removals.directories.begin(),
+                                removals.directories.end());
     log.WriteLine(FileSummary(removed));
     log.WriteLine("");
   }
 
-  // A sub-directory listed both as removed and as added in one stretch has
-  // only changed its date or attributes (NT and Wine date a directory anew
-  // whenever an entry is made or deleted in it): it existed before and is
-  // neither removed nor emptied.
-  void EndStretch(const std::string& directory, StretchDirectories& stretch) {
-    for (const auto& name : stretch.added)
-      if (!stretch.removed.count(FoldUpper(name))) directoriesToRemove_.push_back(directory + name);
-    stretch = {};
+  // Nothing of the program's own directory is ever removed: its state
+  // files, reports and logs are no installation's.
+  bool OwnFile(const std::string& path) const {
+    const std::string& own = Program.ProgramDirectory;
+    const std::string withSlash = path + "\\";
+    return !own.empty() && SamePath(withSlash.substr(0, own.size()), own);
+  }
+
+  bool AlreadyRemoved(const std::string& path) const {
+    return earlier_.removed.count(FoldFileName(path)) && !FileExists(path) && !DirectoryExists(path);
   }
 
   // True when the file was removed.
-  bool AddedFile(const std::string& path, const std::string& name, LineSink& log) {
+  bool AddedFile(const std::string& path, LineSink& log) {
+    if (OwnFile(path)) {
+      log.WriteLine(path + " appartient à Pivalune");
+      return false;
+    }
+    if (AlreadyRemoved(path)) return false;  // the earlier run's log says so
     bool possiblyShared = false;
     if (Program.UninstallMode) {
-      if (IsSharedFile(path)) {
+      const std::string name = path.substr(path.rfind('\\') + 1);
+      if (const std::string* value = SharedValueOf(path)) {
         possiblyShared = true;
-        if (!ReleaseSharedFile(path)) {
-          log.WriteLine(path + " partagé avec d'autres applications");
+        if (earlier_.released.count(FoldFileName(path))) {
+          log.WriteLine(path + SharedText);
           return false;
         }
-      } else if (HasProtectedModuleName(name)) {
+        if (!ReleaseSharedFile(path, *value, log)) return false;
+      } else if (HasProtectedModuleName(name, protectedModules_)) {
         possiblyShared = true;
         if (Program.ConfirmLevel > 2 &&
             !questions_.AskYesNo("Le fichier " + ShortenPathForMessage(path) +
@@ -271,14 +302,16 @@ class Undo {
 
   void DirectoryPass(LineSink& log) {
     log.WriteLine("Mise à jour des répertoires");
-    std::vector<std::string> sharedDirectories;
-    if (Program.UninstallMode)
-      for (const auto& file : sharedFiles_)
-        if (size_t slash = file.rfind('\\'); slash != std::string::npos)
-          sharedDirectories.push_back(file.substr(0, slash));
+    const std::vector<std::string> sharedDirectories =
+        Program.UninstallMode ? SharedDirectoriesOf(sharedFiles_) : std::vector<std::string>{};
     for (auto it = directoriesToRemove_.rbegin(); it != directoriesToRemove_.rend(); ++it) {
+      if (OwnFile(*it)) {
+        log.WriteLine(*it + " appartient à Pivalune");
+        continue;
+      }
+      if (AlreadyRemoved(*it)) continue;
       bool shared = std::any_of(sharedDirectories.begin(), sharedDirectories.end(),
-                                [&](const std::string& d) { return EqualFolded(d, *it); });
+                                [&](const std::string& d) { return SamePath(d, *it); });
       if (shared)
         log.WriteLine(*it + " n'est pas vide");
       else
@@ -291,7 +324,7 @@ class Undo {
   }
 
   void RemoveDirectoryEntry(const std::string& path, LineSink& log) {
-    if (RemoveDirectoryA(path.c_str())) {
+    if (RemoveEmptyDirectory(path)) {
       log.WriteLine(path + " supprimé");
       ++directoriesRemoved_;
       return;
@@ -303,7 +336,7 @@ class Undo {
       return;
     }
     RemoveFilesOf(path, log);
-    if (RemoveDirectoryA(path.c_str())) {
+    if (RemoveEmptyDirectory(path)) {
       log.WriteLine(path + " supprimé");
       ++directoriesRemoved_;
     } else {
@@ -334,12 +367,14 @@ class Undo {
       }
     }
     in.close();
-    DeleteFileA(listing);
+    DeleteFileForced(listing);
   }
 
   std::string reportName_, title_;
   UndoQuestions& questions_;
-  std::vector<std::string> protectedModules_, sharedFiles_, directoriesToRemove_, registryLines_;
+  EarlierRun earlier_;
+  std::vector<std::string> protectedModules_, sharedValueNames_, sharedFiles_, directoriesToRemove_;
+  RegistryChanges registry_;
   unsigned directoriesRemoved_ = 0, filesRemovedInDirectories_ = 0;
 };
 

@@ -44,14 +44,20 @@ TEST_F(UndoTest, ARestoreReplacesAStartupFileOnlyWithAWholeImageOfIt) {
        {"=[MENU]", "=DEVICE=HIMEM.SYS", "=FILES=40", " Aucune modification"},
        "Mise à jour de T:\\CONFIG.SYS\r\n Aucune modification\r\n\r\n",
        ""},
-      // A damaged line ends the section: the work file keeps the rebuild so
-      // far and the note, and the file stays as it is.
-      {"interrupted",
+      // A damaged line, or a block without its count line: nothing of the
+      // block is done, and no work file is made.
+      {"a damaged line",
        {"=[MENU]", "=DEVICE=HIMEM.SYS", "-FILES=30", std::string("+FILES=4\0", 9) + "0",
         " 2 modifications"},
-       "Mise à jour de T:\\CONFIG.SYS\r\n Aucune modification\r\n\r\n",
-       "[MENU]\r\nDEVICE=HIMEM.SYS\r\nrem  La ligne suivante a été rétablie\r\nFILES=30\r\n"
-       " Traitement interrompu: fichier défectueux ou mémoire insuffisante!\r\n"},
+       "Mise à jour de T:\\CONFIG.SYS\r\n"
+       " Rien n'a été modifié : cette partie du rapport est incomplète ou défectueuse\r\n"
+       " Aucune modification\r\n\r\n",
+       ""},
+      {"no count line", {"=[MENU]", "=DEVICE=HIMEM.SYS", "-FILES=30", "+FILES=40"},
+       "Mise à jour de T:\\CONFIG.SYS\r\n"
+       " Rien n'a été modifié : cette partie du rapport est incomplète ou défectueuse\r\n"
+       " Aucune modification\r\n\r\n",
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -125,7 +131,7 @@ TEST_F(UndoTest, OnlyWinIniAndSystemIniCallForARestart) {
 
 // A profile taken back is the file it was, byte for byte: a changed key
 // keeps its place although the report may list its new line first, and a
-// section that the installation added goes with its last key, while one
+// section that the report shows added goes with its last key, while one
 // that keeps other keys stays.
 TEST_F(UndoTest, AProfileRestoreGivesBackTheFileAsItWas) {
   struct Case {
@@ -159,15 +165,16 @@ TEST_F(UndoTest, AProfileRestoreGivesBackTheFileAsItWas) {
     WriteLines(dir_ + "PROFILE.PV2",
                {"* Comparaison du 06/12/1998 à 10:00:00", "  par rapport au 01/12/1998 à 09:00:00",
                 "", "Modifications dans " + file, "[PvGeneral]", "+Ajout=oui", "+Couleur=bleu",
-                "-Couleur=rouge", "[PvNouveau]", "+Dossier=C:\\APP", "+Version=2.1", "[PvReste]",
-                "+Ajout=2", " 6 modifications", ""});
+                "-Couleur=rouge", "+[PvNouveau]", "+Dossier=C:\\APP", "+Version=2.1", "[PvReste]",
+                "+Ajout=2", " 7 modifications", ""});
     Run("PROFILE.PV2", "", false, 0);
     EXPECT_EQ(ReadWholeFile(file), before);
     EXPECT_EQ(SectionLog(dir_ + "PROFILE.PV3"),
               "Mise à jour de " + file +
                   "\r\n-[PvGeneral]Ajout=oui\r\n-[PvGeneral]Couleur=bleu\r\n"
                   "+[PvGeneral]Couleur=rouge\r\n-[PvNouveau]Dossier=C:\\APP\r\n"
-                  "-[PvNouveau]Version=2.1\r\n-[PvReste]Ajout=2\r\n 6 modifications\r\n\r\n");
+                  "-[PvNouveau]Version=2.1\r\n-[PvNouveau]\r\n-[PvReste]Ajout=2\r\n"
+                  " 7 modifications\r\n\r\n");
     for (const char* section : {"PvGeneral", "PvReste", "PvNouveau"}) write(section, nullptr, nullptr);
   }
 }

@@ -1,5 +1,5 @@
-// The registry pass on its own: what cannot be stored, a damaged value line,
-// a section without lines.
+// The registry pass on its own: what cannot be stored, a damaged block, a
+// section without lines.
 #include <gtest/gtest.h>
 
 #include "undo/undo_run.h"
@@ -46,27 +46,37 @@ TEST_F(RegistryRules, AValueThatCannotBeStoredIsLoggedAndThePassGoesOn) {
   EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, "Software\\PvKey", "Good").data, std::string("y", 2));
 }
 
-TEST_F(RegistryRules, AMalformedByteEndsThePassWithWhatWasDone) {
-  SetRegString(HKEY_CURRENT_USER, "Software\\PvFirst", "A", "1");
-  // Keys are worked from the last of the report to the first.
-  EXPECT_EQ(RestoreRegistrySection({
-                "-HKey_Current_User\\Software\\PvNever",
-                "-\"B\"=\"2\"",
-                "-HKey_Current_User\\Software\\PvBroken",
-                "-\"Ok\"=dword:00000001",
-                "-\"Bad\"=hex:01,zz",
-                "+HKey_Current_User\\Software\\PvFirst",
-                "+\"A\"=\"1\"",
-                " 7 modifications",
-            }),
-            "\r\nMise à jour de la Base de registres\r\n"
-            "-HKey_Current_User\\Software\\PvFirst\r\n"
-            "-\"A\"=\"1\"\r\n"
-            "+HKey_Current_User\\Software\\PvBroken\r\n"
-            "+\"Ok\"=dword:00000001\r\n"
-            " Traitement interrompu: fichier défectueux ou mémoire insuffisante!\r\n"
-            " 4 modifications\r\n");
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\PvNever"));
+// A block holding one line that does not parse (a malformed byte, a value
+// without its key, a block cut before its count line) is not acted on: no
+// key of it is deleted or written.
+TEST_F(RegistryRules, NothingOfABlockWithAnOddLineIsDone) {
+  const std::vector<std::string> good = {
+      "-HKey_Current_User\\Software\\PvNever", "-\"B\"=\"2\"",
+      "+HKey_Current_User\\Software\\PvFirst", "+\"A\"=\"1\""};
+  const struct {
+    const char* what;
+    std::vector<std::string> odd;  // put before the count line
+    bool counted;
+  } cases[] = {
+      {"a malformed byte", {"-HKey_Current_User\\Software\\PvBroken", "-\"Bad\"=hex:01,zz"}, true},
+      {"a number of seven digits", {" HKey_Current_User\\Software\\PvFirst", "-\"N\"=dword:0000001"}, true},
+      {"a line of no known form", {"+HKey_Current_User\\Software\\PvFirst", "?\"X\"=\"1\""}, true},
+      {"a string without its closing quote", {" HKey_Current_User\\Software\\PvFirst", "+\"S\"=\"x"}, true},
+      {"no count line", {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetRegString(HKEY_CURRENT_USER, "Software\\PvFirst", "A", "1");
+    std::vector<std::string> section = good;
+    section.insert(section.end(), c.odd.begin(), c.odd.end());
+    if (c.counted) section.push_back(" 7 modifications");
+    EXPECT_EQ(RestoreRegistrySection(section),
+              "\r\nMise à jour de la Base de registres\r\n"
+              " Rien n'a été modifié : cette partie du rapport est incomplète ou défectueuse\r\n"
+              " Aucune modification\r\n");
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\PvFirst"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\PvNever"));
+  }
 }
 
 TEST_F(RegistryRules, ASectionWithOnlyItsCountLineWritesNothing) {
