@@ -52,6 +52,17 @@ makensis -V2 -INPUTCHARSET UTF8 "-DOUTFILE=$work/gravelot-setup.exe" "$here/grav
 step "prefix $WINEPREFIX"
 wineserver -p60
 run wineboot --init >/dev/null 2>&1
+# The machine started once more after its setup, as a user's has been:
+# in the first session of a new prefix, Wine registers the host's network
+# interfaces (HKLM\Software\Microsoft\Windows NT\CurrentVersion\NetworkCards\<n>,
+# keys that `reg export` does not show and the restore cannot delete) only
+# some 30 s after the setup, between the reference and the comparison,
+# which then reports them as installed; every later session has them from
+# its start.
+wineserver -k
+wineserver -w
+wineserver -p60
+run wineboot >/dev/null 2>&1
 user=$(ls "$drive_c/users" | grep -vx Public | head -1)
 [ -n "$user" ] || die "no user folder in the prefix"
 
