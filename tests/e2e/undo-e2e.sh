@@ -5,20 +5,26 @@
 #   gravelot-setup.exe /S   a real installer (gravelot-setup.nsi) changes the machine,
 #   pivalune.exe /COM       must report every change of the installer, and only those,
 #   pivalune.exe /RES       must take them all back.
-# What the machine holds before the installation and after /RES is listed
-# independently of the program (find over drive_c with contents hashes,
-# `reg export` of the registry trees the installer writes into) and
-# compared. Any difference fails the test; the prefix's wineserver is
-# stopped on every path.
+# The whole prefix is listed independently of the program (list_tree.exe
+# for what a Windows program sees of each entry: kind, last-write time,
+# attributes; find and sha256sum for sizes, exact times and contents) and
+# its registry exported, before the recording (L0), after it (L1), after
+# the installer (L2) and after the restore (L3). Recording may change
+# nothing outside the program's directory (L1 = L0); after the restore,
+# only the dates the installation moved and those of the files rewritten on
+# purpose may differ (L3 = L0). Any other difference fails the test; the
+# prefix's wineserver is stopped on every path.
 #
-# Usage: undo-e2e.sh <pivalune.exe> <work directory>
+# Usage: undo-e2e.sh <pivalune.exe> <work directory> <list_tree.exe>
 set -eu
 program=$1
 work=$2
+lister=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/wine-env.sh"
 
 [ -f "$program" ] || { echo "undo-e2e: $program is missing" >&2; exit 1; }
+[ -f "$lister" ] || { echo "undo-e2e: $lister is missing" >&2; exit 1; }
 command -v makensis >/dev/null || { echo "undo-e2e: makensis is missing (nsis)" >&2; exit 1; }
 
 rm -rf "$work"
@@ -52,6 +58,17 @@ makensis -V2 -INPUTCHARSET UTF8 "-DOUTFILE=$work/gravelot-setup.exe" "$here/grav
 step "prefix $WINEPREFIX"
 wineserver -p60
 run wineboot --init >/dev/null 2>&1
+# The machine started once more after its setup, as a user's has been:
+# in the first session of a new prefix, Wine registers the host's network
+# interfaces (HKLM\Software\Microsoft\Windows NT\CurrentVersion\NetworkCards\<n>,
+# keys that `reg export` does not show and the restore cannot delete) only
+# some 30 s after the setup, between the reference and the comparison,
+# which then reports them as installed; every later session has them from
+# its start.
+wineserver -k
+wineserver -w
+wineserver -p60
+run wineboot >/dev/null 2>&1
 user=$(ls "$drive_c/users" | grep -vx Public | head -1)
 [ -n "$user" ] || die "no user folder in the prefix"
 
@@ -75,6 +92,13 @@ autoexec_before=$'@echo off\r\nprompt $p$g\r\n\r\nset temp=C:\\windows\\temp\r\n
 printf '%s' "$autoexec_before" > "$drive_c/AUTOEXEC.BAT"
 # A private profile in the form Wine's profile functions write it (CP1252).
 printf '[G\xe9n\xe9ral]\r\nCouleur=rouge\r\nTaille=12\r\n' > "$drive_c/windows/atelier.ini"
+# A protected profile that nothing installs into: read-only, hidden and
+# system, dated on an odd second, which a date of two-second steps cannot
+# hold. Recording copies every .INI file; the original must stay as it was.
+printf '[Lecture]\r\nSeule=oui\r\n' > "$drive_c/windows/lecture.ini"
+TZ=UTC touch -d '1998-12-05 14:03:07' "$drive_c/windows/lecture.ini"
+# One attribute a call: Wine's attrib applies only one of "+r +h +s".
+for attribute in +r +h +s; do run attrib "$attribute" 'C:\windows\lecture.ini' >/dev/null; done
 # A shared library that one application uses already.
 printf 'MZ commun.dll' > "$drive_c/windows/system32/commun.dll"
 shared_dlls='HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs'
@@ -96,58 +120,101 @@ setting() {
     awk -v n="$1" '$1 == n { sub(/^ *[^ ]+ +[^ ]+ */, ""); print }'
 }
 
-step "reference state: pivalune.exe /ENR"
-pivalune /ENR
-reference=$(setting Bat)
-[ ${#reference} -eq 7 ] || die "/ENR named no reference state in Bat (\"$reference\")"
-[ -f "$program_dir/$reference.000" ] || die "/ENR wrote no index $reference.000"
-
 # ---------------------------------------------------------------------------
 # Listings of the machine made without the program.
 
-# drive_c: one line per entry, "d path", "l path -> target" or
-# "f path size mtime sha256". Left out, as not the installation's:
-#  - the program's own directory, which holds its state files and reports;
-#  - the contents of the user's Temp folder, where NSIS unpacks its plug-ins
-#    and which it empties again;
-#  - the dates of directories: NT and Wine date a directory anew whenever
-#    an entry is made or deleted in it, and no undo dates it back;
-#  - the dates of the files that the installer changes and the restore
-#    rewrites in place (REWRITTEN): their contents count.
-REWRITTEN="./AUTOEXEC.BAT ./windows/win.ini ./windows/atelier.ini"
-list_drive_c() {
+# The whole prefix, one line per entry, tab-separated:
+#   kind  path  size  last-write  attributes  host-mtime  contents
+# The kind (d, f), the last-write time in whole seconds (UTC) and the
+# attributes (RHSAD) are what a Windows program sees: list_tree.exe walks
+# the prefix through Z:. The size, the host's modification time (to the
+# nanosecond: a date cut to even seconds shows there even when the whole
+# seconds agree) and the contents (sha256) come from the host, and so do
+# symbolic links (kind l: the drive letters, the user's shell folders),
+# with "-> target" for contents and not followed. Both sides must see the
+# same entries, or the listing is not to be trusted.
+prefix_root=$(winepath -w "$WINEPREFIX" 2>/dev/null)
+list_prefix() {
+  run "$lister" "$prefix_root" > "$1.windows" || die "list_tree.exe could not list the prefix"
   (
-    cd "$drive_c"
-    find . \( -path './Program Files/Pivalune' -o -path "./users/$user/Temp" \) -prune \
-      -o -type f -print0 | sort -z | xargs -0 -r sha256sum > "$1.hashes"
-    find . \( -path './Program Files/Pivalune' -o -path "./users/$user/Temp/*" \) -prune \
-      -o -type d -printf 'd %p\n' -o -type l -printf 'l %p -> %l\n' \
-      -o -type f -printf 'f %p %s %T@\n' | sort > "$1.entries"
+    cd "$WINEPREFIX"
+    find . -type f -print0 | sort -z | xargs -0 -r sha256sum > "$1.hashes"
+    TZ=UTC find . -printf '%y\t%p\t%s\t%TY-%Tm-%TdT%TH:%TM:%TS\t%l\n' > "$1.host"
   )
-  awk -v rewritten="$REWRITTEN" '
-    BEGIN { n = split(rewritten, r, " "); for (i = 1; i <= n; i++) keepsNoDate[r[i]] = 1 }
-    FNR == NR { hash[substr($0, 67)] = $1; next }
-    $1 == "f" {
-      mtime = $NF; size = $(NF - 1)
-      path = $0; sub(/^f /, "", path); sub(/ [^ ]+ [^ ]+$/, "", path)
-      print "f " path " " size " " (path in keepsNoDate ? "-" : mtime) " " hash[path]
-      next
+  awk -F'\t' -v OFS='\t' '
+    FILENAME == ARGV[1] { hash[substr($0, 67)] = substr($0, 1, 64); next }
+    FILENAME == ARGV[2] { seen[$2] = $1; wtime[$2] = $4; wattr[$2] = $5; next }
+    $1 == "l" { print "l", $2, "-", "-", "-", "-", "-> " $5; delete seen[$2]; next }
+    !($2 in seen) { print "  " $2 ": seen by the host, not by Windows" > "/dev/stderr"; bad = 1; next }
+    seen[$2] != $1 {
+      print "  " $2 ": of kind " $1 " for the host, " seen[$2] " for Windows" > "/dev/stderr"
+      bad = 1
     }
-    { print }' "$1.hashes" "$1.entries" > "$1"
-  rm -f "$1.hashes" "$1.entries"
+    $1 == "d" { print "d", $2, "-", wtime[$2], wattr[$2], $4, "-" }
+    $1 == "f" { print "f", $2, $3, wtime[$2], wattr[$2], $4, hash[$2] }
+    { delete seen[$2] }
+    END {
+      for (p in seen) { print "  " p ": seen by Windows, not by the host" > "/dev/stderr"; bad = 1 }
+      exit bad
+    }' "$1.hashes" "$1.windows" "$1.host" | sort > "$1" ||
+    die "the Windows and host listings of the prefix disagree (above)"
+  rm -f "$1.hashes" "$1.windows" "$1.host"
 }
-# The size of a file in the listing $1.
-listed_size() { awk -v p="./$2" '$1 == "f" && index($0, "f " p " ") == 1 { print $(NF - 2) }' "$1"; }
+# The size of a file of drive C: in the listing $1.
+listed_size() { awk -F'\t' -v p="./drive_c/$2" '$1 == "f" && $2 == p { print $3 }' "$1"; }
 
-# The registry trees the installer writes into, as `reg export` gives them
-# (UTF-16 turned into UTF-8, CR LF into LF), without the program's own
-# settings key, which every run of the command line rewrites (Bat, Pred,
-# Succ, Last). HKLM\System is left out: Wine changes it by itself in every
-# session (a new display-device key, the devices' "Linked" values).
+# A listing without what is not the program's doing, for comparison:
+#  - the program's own directory holds its state files and reports: its
+#    contents are left out, and its dates;
+#  - what Wine changes by itself, seen between two listings of a prefix
+#    with nothing but Wine's own programs run (wine cmd /c exit, reg query,
+#    reg add, wineboot, a new wineserver session): the wineserver saves the
+#    registry into system.reg, user.reg and userdef.reg some 30 s after a
+#    change (userdef.reg, unchanged in contents, after the start of every
+#    session: the session's boot marks HKEY_USERS\.Default as changed, and
+#    the save falls in the middle of this test), rewriting each one whole
+#    under a new name renamed over the old, which also dates the prefix's
+#    own directory anew. The registry is compared through `reg export`
+#    instead (list_registry): the hive files are left out whole, and of the
+#    prefix directory only its dates.
+# With "restore" ($2), also the dates (and only those) of the entries named
+# in $out/undated: the directories the installer made or deleted entries in
+# (a directory is dated anew then, and no undo dates it back), and the files
+# the restore rewrites on purpose. AUTOEXEC.BAT is rebuilt rather than
+# restored: only its kind and attributes stay here, its contents are
+# checked on their own (below).
+program_entry="./drive_c/Program Files/Pivalune"
+comparable() {
+  awk -F'\t' -v OFS='\t' -v mode="${2:-}" -v undated="$out/undated" -v program="$program_entry" '
+    BEGIN { if (mode == "restore") while ((getline line < undated) > 0) keepsNoDate[line] = 1 }
+    $2 == "./system.reg" || $2 == "./user.reg" || $2 == "./userdef.reg" { next }
+    index($2, program "/") == 1 { next }
+    $2 == "." || $2 == program || $2 in keepsNoDate { $4 = $6 = "(date)" }
+    mode == "restore" && $2 == "./drive_c/AUTOEXEC.BAT" { $3 = $4 = $6 = $7 = "(rebuilt)" }
+    { print }' "$1"
+}
+# The listings $2 and $3 must be the same once comparable ($4: its mode).
+expect_same_listing() {
+  local mode=${4:-recording}
+  comparable "$2" "$mode" > "$2.$mode"
+  comparable "$3" "$mode" > "$3.$mode"
+  if ! diff -u --label "$(basename "$2")" --label "$(basename "$3")" "$2.$mode" "$3.$mode" \
+      > "$3.diff"; then
+    cat "$3.diff" >&2
+    fail "$1 (above; kind path size last-write attributes host-mtime contents)"
+  fi
+}
+
+# The registry trees the installer writes into, and the default user's
+# (what userdef.reg holds), as `reg export` gives them (UTF-16 turned into
+# UTF-8, CR LF into LF), without the program's own settings key, which
+# every run of the command line rewrites (Bat, Pred, Succ, Last).
+# HKLM\System is left out: Wine changes it by itself in every session (a
+# new display-device key, the devices' "Linked" values).
 list_registry() {
   local tree file=$out/export.reg
   : > "$1"
-  for tree in 'HKLM\Software' 'HKCU'; do
+  for tree in 'HKLM\Software' 'HKCU' 'HKU\.Default'; do
     run reg export "$tree" "$(winepath -w "$file" 2>/dev/null)" /y >/dev/null ||
       die "reg export $tree failed"
     iconv -f UTF-16LE -t UTF-8 "$file" | tr -d '\r' | sed '1s/^\xef\xbb\xbf//' |
@@ -156,18 +223,76 @@ list_registry() {
     rm -f "$file"
   done
 }
+expect_same_registry() {
+  if ! diff -u --label "$(basename "$2")" --label "$(basename "$3")" "$2" "$3" > "$3.diff"; then
+    cat "$3.diff" >&2
+    fail "$1 (above)"
+  fi
+}
 
-step "listing of the machine before the installation"
-list_drive_c "$out/drive_c.before"
+step "listing of the machine before the recording (L0)"
+list_prefix "$out/L0.before-recording"
 list_registry "$out/registry.before"
 grep -Fq '[HKEY_CURRENT_USER\Software\Atelier\Vieux]' "$out/registry.before" ||
   die "the registry listing misses the prepared keys"
+grep -qP '^f\t\./drive_c/windows/lecture\.ini\t\d+\t1998-12-05T14:03:07\tRHSA-\t1998-12-05T14:03:07\.0+\t' \
+    "$out/L0.before-recording" ||
+  die "lecture.ini is not listed read-only, hidden and system, dated 1998-12-05 14:03:07"
+
+# ---------------------------------------------------------------------------
+# The reference state. Recording reads the machine: it may write nothing
+# but into its own directory, nor move a date or an attribute.
+
+step "reference state: pivalune.exe /ENR"
+pivalune /ENR
+reference=$(setting Bat)
+[ ${#reference} -eq 7 ] || die "/ENR named no reference state in Bat (\"$reference\")"
+[ -f "$program_dir/$reference.000" ] || die "/ENR wrote no index $reference.000"
+
+step "listing of the machine after the recording (L1)"
+list_prefix "$out/L1.after-recording"
+list_registry "$out/registry.after-recording"
+expect_same_listing "the recording (/ENR) changed the prefix outside the program's directory" \
+  "$out/L0.before-recording" "$out/L1.after-recording"
+expect_same_registry "the recording (/ENR) changed the registry" \
+  "$out/registry.before" "$out/registry.after-recording"
 
 step "installation: gravelot-setup.exe /S"
 run "$work/gravelot-setup.exe" /S
 [ -f "$drive_c/Program Files/Gravelot/Données/Modèles/lettre.dot" ] ||
   die "the installer did not install (no lettre.dot)"
 grep -q GRAVELOT "$drive_c/AUTOEXEC.BAT" || die "the installer did not change AUTOEXEC.BAT"
+
+# What the restore may date anew: the directories in which the installer
+# made or deleted entries (the parents of the entries that L2, taken right
+# after it, has and L0 has not, or the other way round), and the files the
+# restore rewrites on purpose: the start-up file and the .INI files the
+# installer changed.
+step "listing of the machine after the installation (L2)"
+list_prefix "$out/L2.after-installation"
+comparable "$out/L0.before-recording" recording > "$out/L0.before-recording.recording"
+comparable "$out/L2.after-installation" recording > "$out/L2.after-installation.recording"
+awk -F'\t' '
+  function parent(p) { sub(/\/[^\/]*$/, "", p); print p }
+  FNR == NR { before[$2] = 1; next }
+  { after[$2] = 1 }
+  END {
+    for (p in before) if (!(p in after)) parent(p)
+    for (p in after) if (!(p in before)) parent(p)
+  }' "$out/L0.before-recording.recording" "$out/L2.after-installation.recording" |
+  sort -u > "$out/dated-directories"
+# Two more directories are dated with no entry to show for it in L2:
+#  - the user's Temp folder, where NSIS unpacks its plug-ins into a folder
+#    of its own that it deletes before it ends;
+#  - C:\ itself, where the restore rebuilds AUTOEXEC.BAT as AUTOEXEC.NEW
+#    and renames that over it. A drive's root has no entry line in any
+#    catalogue: no report of the program can show its date.
+REWRITTEN="./drive_c/AUTOEXEC.BAT ./drive_c/windows/win.ini ./drive_c/windows/atelier.ini"
+{
+  cat "$out/dated-directories"
+  printf '%s\n' "./drive_c/users/$user/Temp" ./drive_c $REWRITTEN
+} > "$out/undated"
+echo "   directories the installer dated anew:"; sed 's/^/     /' "$out/dated-directories"
 
 # ---------------------------------------------------------------------------
 # The comparison report.
@@ -199,7 +324,7 @@ expect_same_lines() {
   fi
 }
 size_now() { stat -c %s "$drive_c/$1"; }
-size_before() { listed_size "$out/drive_c.before" "$1"; }
+size_before() { listed_size "$out/L0.before-recording" "$1"; }
 
 # The catalogue block as "marker full-path size" per file and "marker
 # full-path\" per directory; the dates are the run's own. A directory given
@@ -348,21 +473,16 @@ for line in ' 8 fichiers effacés' ' 5 répertoires supprimés' ' 1 modification
   grep -Fxq -- "$line" "$out/undo.txt" || fail "undo log: no line \"$line\""
 done
 
-step "listing of the machine after the restore"
-list_drive_c "$out/drive_c.after"
+step "listing of the machine after the restore (L3)"
+list_prefix "$out/L3.after-restore"
 list_registry "$out/registry.after"
 
-# Everything as before, AUTOEXEC.BAT apart (below).
-grep -v '^f ./AUTOEXEC.BAT ' "$out/drive_c.before" > "$out/drive_c.before.cmp"
-grep -v '^f ./AUTOEXEC.BAT ' "$out/drive_c.after" > "$out/drive_c.after.cmp"
-if ! diff -u "$out/drive_c.before.cmp" "$out/drive_c.after.cmp" > "$out/drive_c.diff"; then
-  cat "$out/drive_c.diff" >&2
-  fail "drive C: differs from its listing before the installation (above)"
-fi
-if ! diff -u "$out/registry.before" "$out/registry.after" > "$out/registry.diff"; then
-  cat "$out/registry.diff" >&2
-  fail "the registry differs from its export before the installation (above)"
-fi
+# Everything as before the recording, but for the dates the installation
+# moved and the rewritten files (see comparable).
+expect_same_listing "the prefix after the restore differs from its listing before the recording" \
+  "$out/L0.before-recording" "$out/L3.after-restore" restore
+expect_same_registry "the registry differs from its export before the installation" \
+  "$out/registry.before" "$out/registry.after"
 
 # AUTOEXEC.BAT is rebuilt from the report: its former lines, in capitals
 # and without the empty one, and the added line left as a comment after
