@@ -303,7 +303,39 @@ bool ReadFileBytes(const std::string& name, std::string& bytes) {
   return ok;
 }
 
+namespace {
+
+HANDLE OpenDirectoryForDating(const std::wstring& directory) {
+  return CreateFileW(directory.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
+
+DirectoryDateKept::DirectoryDateKept(const std::string& fileInIt) {
+  const size_t slash = fileInIt.rfind('\\');
+  if (slash == std::string::npos) return;
+  directory_ = WideName(fileInIt.substr(0, slash + 1));
+  HANDLE h = OpenDirectoryForDating(directory_);
+  if (h == INVALID_HANDLE_VALUE) return;
+  FILETIME written{};
+  if (GetFileTime(h, nullptr, nullptr, &written))
+    time_ = (uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+  CloseHandle(h);
+}
+
+DirectoryDateKept::~DirectoryDateKept() {
+  if (time_ == 0) return;
+  HANDLE h = OpenDirectoryForDating(directory_);
+  if (h == INVALID_HANDLE_VALUE) return;
+  FILETIME written{static_cast<DWORD>(time_), static_cast<DWORD>(time_ >> 32)};
+  SetFileTime(h, nullptr, nullptr, &written);
+  CloseHandle(h);
+}
+
 bool ReplaceFileBytes(const std::string& name, const std::string& bytes) {
+  DirectoryDateKept dated(name);
   const size_t slash = name.rfind('\\');
   const std::string work = (slash == std::string::npos ? "" : name.substr(0, slash + 1)) + "~~pvini.tmp";
   HANDLE h = OpenRaw(work, GENERIC_WRITE, CREATE_ALWAYS);

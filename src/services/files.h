@@ -53,6 +53,21 @@ bool ReadFileBytes(const std::string& name, std::string& bytes);
 bool ReplaceFileBytes(const std::string& name, const std::string& bytes);
 // The last-write time of a file in 100-nanosecond units, 0 when it has none.
 uint64_t LastWriteTimeOf(const std::string& name);
+// Puts the last-write date of the directory holding a file back when it
+// goes out of scope: a work file made and deleted beside the file is no
+// change to the directory, which NT and Wine would date anew for it.
+class DirectoryDateKept {
+ public:
+  explicit DirectoryDateKept(const std::string& fileInIt);
+  ~DirectoryDateKept();
+  DirectoryDateKept(const DirectoryDateKept&) = delete;
+  DirectoryDateKept& operator=(const DirectoryDateKept&) = delete;
+
+ private:
+  std::wstring directory_;
+  uint64_t time_ = 0;
+};
+
 // Renames a file, replacing one of the new name.
 bool RenameFileReplacing(const std::string& from, const std::string& to);
 // The same CRC over bytes in memory, for callers that already hold them.

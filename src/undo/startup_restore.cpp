@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -60,6 +61,9 @@ void RestoreStartupFile(const ReportSection& section, LineSink& log) {
     return;
   }
   const std::vector<std::string> file = ReadFileLines(target);
+  // A restore leaves no work file, and no trace of one in the directory's date.
+  std::optional<DirectoryDateKept> dated;
+  if (!Program.UninstallMode) dated.emplace(target);
   StartupRebuild rebuild =
       Program.UninstallMode ? UninstallStartupFile(changes, file) : RestoreStartupFileLines(changes);
   {

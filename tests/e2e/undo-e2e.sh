@@ -128,8 +128,9 @@ setting() {
 # The kind (d, f), the last-write time in whole seconds (UTC) and the
 # attributes (RHSAD) are what a Windows program sees: list_tree.exe walks
 # the prefix through Z:. The size, the host's modification time (to the
-# nanosecond: a date cut to even seconds shows there even when the whole
-# seconds agree) and the contents (sha256) come from the host, and so do
+# tenth of a microsecond, the finest a Windows program can see or set: a
+# date cut to even seconds shows there even when the whole seconds agree)
+# and the contents (sha256) come from the host, and so do
 # symbolic links (kind l: the drive letters, the user's shell folders),
 # with "-> target" for contents and not followed. Both sides must see the
 # same entries, or the listing is not to be trusted.
@@ -150,6 +151,7 @@ list_prefix() {
       print "  " $2 ": of kind " $1 " for the host, " seen[$2] " for Windows" > "/dev/stderr"
       bad = 1
     }
+    { $4 = substr($4, 1, length($4) - 3) }  # to 100 ns: find writes ten decimals
     $1 == "d" { print "d", $2, "-", wtime[$2], wattr[$2], $4, "-" }
     $1 == "f" { print "f", $2, $3, wtime[$2], wattr[$2], $4, hash[$2] }
     { delete seen[$2] }
@@ -283,14 +285,13 @@ awk -F'\t' '
   sort -u > "$out/dated-directories"
 # Two more directories are dated with no entry to show for it in L2:
 #  - the user's Temp folder, where NSIS unpacks its plug-ins into a folder
-#    of its own that it deletes before it ends;
-#  - C:\ itself, where the restore rebuilds AUTOEXEC.BAT as AUTOEXEC.NEW
-#    and renames that over it. A drive's root has no entry line in any
-#    catalogue: no report of the program can show its date.
+#    of its own that it deletes before it ends.
+# The directories of the files the restore rewrites keep their dates: its
+# work files are made and deleted beside them, and their dates put back.
 REWRITTEN="./drive_c/AUTOEXEC.BAT ./drive_c/windows/win.ini ./drive_c/windows/atelier.ini"
 {
   cat "$out/dated-directories"
-  printf '%s\n' "./drive_c/users/$user/Temp" ./drive_c $REWRITTEN
+  printf '%s\n' "./drive_c/users/$user/Temp" $REWRITTEN
 } > "$out/undated"
 echo "   directories the installer dated anew:"; sed 's/^/     /' "$out/dated-directories"
 
@@ -385,19 +386,19 @@ expect_block 'Modifications dans C:\AUTOEXEC.BAT' <<'EOF'
  1 modification
 EOF
 expect_block 'Modifications dans C:\windows\win.ini' <<EOF
-[Gravelot]
++[Gravelot]
 +Dossier=$gravelot
 +Version=2.1
- 2 modifications
+ 3 modifications
 EOF
 expect_block 'Modifications dans C:\windows\atelier.ini' <<EOF
 [Général]
 +Couleur=bleu
 -Couleur=rouge
 +Gravelot=oui
-[Gravelot]
++[Gravelot]
 +Modèles=$gravelot\Données\Modèles
- 4 modifications
+ 5 modifications
 EOF
 expect_block 'Modifications dans C:\windows\system.ini' <<'EOF'
  Aucune modification
