@@ -149,6 +149,27 @@ void InitialiseProgram(bool interactive) {
   if (interactive) Program.ConfirmLevel = settings::Read(settings::Number::Code);
 }
 
+void ResumeInterruptedAnalysis(const std::string& installationName) {
+  SetCurrentDirectoryA(Program.ProgramDirectory.c_str());
+  settings::Write(settings::Text::Error, "");
+  const std::string before = settings::Read(settings::Text::Pred);
+  ReadStateHeader(before);
+  const std::string after = NewStateName();
+  RecordState(after);
+  ShowWaitMessage("Préparation de l'analyse.");
+  settings::Write(settings::Text::Succ, after);
+  Program.UninstallMode = true;
+  // What was interrupted is the analysis of an installation: its report is
+  // an installation report, which the uninstall wizard lists.
+  Program.AnalysisMode = 0;
+  Program.AnalysedAppName = installationName;
+  CompareStates();
+  DeleteStateFiles(before);
+  settings::Write(settings::Text::Pred, "");
+  DeleteStateFiles(after);
+  settings::Write(settings::Text::Succ, "");
+}
+
 void RunCommandLineMode(const std::vector<std::string>& parameters) {
   Program.CommandLineMode = true;
   Program.ConfirmLevel = 0;

@@ -11,6 +11,13 @@ void InitialiseProgram(bool interactive);
 // at most 10 each, in alphabetical order.
 std::string DrivesOfType(char first, char last, unsigned type);
 
+// Resumes the analysis of an installation that was interrupted (the setting
+// Error names it): the machine is recorded again and compared with the
+// state recorded before the installation (Pred) into an installation
+// report (".PV1", named in Last); both states are deleted. Failures of the
+// file layer raise IoError.
+void ResumeInterruptedAnalysis(const std::string& installationName);
+
 // "/ENR" with "/DIS:", "/FIC:", "/EXC:"; "/COM" with "/ACT"; "/RES". Nothing is
 // asked and no window is needed. Failures of the file layer raise IoError.
 void RunCommandLineMode(const std::vector<std::string>& parameters);

@@ -4,9 +4,6 @@
 
 #include <memory>
 
-#include "comparison/compare_states.h"
-#include "recording/record_state.h"
-#include "recording/state_files.h"
 #include "services/io_error.h"
 #include "services/wait_message.h"
 #include "comparison/report_viewer.h"
@@ -84,22 +81,8 @@ bool OfferResumption() {
                      MessageKind::Information, MessageButtons::YesNo) != IDYES)
     return false;
   HourGlass busy;
-  SetCurrentDirectoryA(Program.ProgramDirectory.c_str());
-  settings::Write(settings::Text::Error, "");
   try {
-    const std::string before = settings::Read(settings::Text::Pred);
-    ReadStateHeader(before);
-    const std::string after = NewStateName();
-    RecordState(after);
-    ShowWaitMessage("Préparation de l'analyse.");
-    settings::Write(settings::Text::Succ, after);
-    Program.UninstallMode = true;
-    Program.AnalysedAppName = name;
-    CompareStates();
-    DeleteStateFiles(before);
-    settings::Write(settings::Text::Pred, "");
-    DeleteStateFiles(after);
-    settings::Write(settings::Text::Succ, "");
+    ResumeInterruptedAnalysis(name);
   } catch (const IoError& e) {
     HideWaitMessage();
     ShowDiskError(e.code);

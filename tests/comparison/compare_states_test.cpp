@@ -434,6 +434,17 @@ TEST_F(ComparisonRun, AnUnreadableNewMemberIsNotedAndTheRunGoesOn) {
       << report;
 }
 
+// States, reports and logs written into the program's own directory date
+// its entry anew: neither the directory nor its entry line is reported.
+TEST_F(ComparisonRun, TheProgramsOwnDirectoryIsNeverReported) {
+  BuildMachine();
+  RecordBefore();
+  WriteFixtureFile("ABCDEFG.PV2", "un rapport\r\n", Changed);
+  RecordAfter({{"PROG", Changed}});
+  const std::string report = Compare(2, 2);
+  EXPECT_EQ(report.find("PROG"), std::string::npos) << report;
+}
+
 TEST_F(ComparisonRun, NothingIsWrittenWithoutBothIndexes) {
   Program.AnalysisMode = 2;
   Program.RecordDrives = "";

@@ -38,7 +38,7 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
   ASSERT_TRUE(out.good()) << path;
 }
 
-std::string EntryLine(char marker, const std::string& name, long size) {
+std::string EntryLine(char marker, const std::string& name, int64_t size) {
   std::string text(1, marker);
   text += name;
   if (name.size() < 12) text.append(12 - name.size(), ' ');

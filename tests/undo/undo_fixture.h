@@ -51,7 +51,7 @@ class UndoTest : public ::testing::Test {
 void WriteLines(const std::string& path, const std::vector<std::string>& lines);
 // A catalogue body line of a file: the marker and the entry text with its
 // fixed columns, dated 05/12/1998 14:03.
-std::string EntryLine(char marker, const std::string& name, long size);
+std::string EntryLine(char marker, const std::string& name, int64_t size);
 // The undo log with the time of the run in its first line replaced by
 // "<date>"; the test fails when the line does not end with such a time.
 std::string LogWithFixedDate(const std::string& logPath);
