@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the benchmarks need,
 # when one of them is missing. Runs as root on a fresh Debian 12 machine.
 set -e
-packages="cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
+packages="cmake make g++ g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
 wine wine64 fonts-wine xvfb xauth nsis"
 missing=""
 for p in $packages; do

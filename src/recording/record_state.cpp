@@ -90,9 +90,7 @@ class Recorder {
   }
 
  private:
-  std::string Unfinished(size_t n) const {
-    return StateFileName(UnfinishedStatePrefix + baseName_ + MemberSuffix(static_cast<int>(n)));
-  }
+  std::string Unfinished(size_t n) const { return UnfinishedStateFileName(baseName_, static_cast<int>(n)); }
   std::string Final(size_t n) const {
     return StateFileName(baseName_ + MemberSuffix(static_cast<int>(n)));
   }

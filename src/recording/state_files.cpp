@@ -86,18 +86,23 @@ void DeleteStateFiles(const std::string& baseName) {
     if (!DeleteFileForced(StateFileName(baseName + MemberSuffix(n)))) break;
 }
 
+std::string UnfinishedStateFileName(const std::string& baseName, int member) {
+  return StateFileName("~" + baseName + (member == 0 ? std::string(".IDX") : MemberSuffix(member)));
+}
+
 void DeleteUnfinishedStates() {
   WIN32_FIND_DATAA found;
-  const std::string pattern = std::string(UnfinishedStatePrefix) + "???????.???";
+  const std::string pattern = "~???????.???";
   HANDLE h = FindFirstFileA(pattern.c_str(), &found);
   if (h == INVALID_HANDLE_VALUE) return;
   std::vector<std::string> names;
   do {
     std::string name = found.cFileName;
-    // "~" + seven letters of the state alphabet + "." + three digits.
+    // "~" + seven letters of the state alphabet + "." + three digits or IDX.
     bool state = name.size() == 12 && name[8] == '.' &&
                  name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ123456", 1) == 8 &&
-                 name.find_first_not_of("0123456789", 9) == std::string::npos;
+                 (name.substr(9) == "IDX" ||
+                  name.find_first_not_of("0123456789", 9) == std::string::npos);
     if (state && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(name);
   } while (FindNextFileA(h, &found));
   FindClose(h);

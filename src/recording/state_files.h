@@ -15,8 +15,9 @@ void ReadStateHeader(const std::string& baseName);
 // Deletes .000, .001, ... up to the first file that cannot be deleted.
 void DeleteStateFiles(const std::string& baseName);
 
-// A state being recorded is written under "~" + its base name and renamed
-// once complete: no reader takes such files for a state.
-constexpr const char* UnfinishedStatePrefix = "~";
+// A state being recorded is written under "~" + its base name, its index
+// as ".IDX", and renamed once complete: no reader and no list of "*.000"
+// takes such files for a state.
+std::string UnfinishedStateFileName(const std::string& baseName, int member);
 // Deletes what recordings cut short (a crash, a power cut) left behind.
 void DeleteUnfinishedStates();

@@ -294,7 +294,7 @@ TEST_F(RecordStateTest, EmptySelectionStillWritesTheHeaderWithTheExclusionText) 
 TEST_F(RecordStateTest, ARecordingIsAllOrNothing) {
   std::string g = Drive('G');
   WriteFixtureFile(g + "WIN.INI", "[windows]\r\n", Dos1998);
-  WriteFixtureFile("~AAAAAA2.000", "* le 01/01/2000 \xE0 00:00:00\r\n", Dos1998);
+  WriteFixtureFile("~AAAAAA2.IDX", "* le 01/01/2000 \xE0 00:00:00\r\n", Dos1998);
   WriteFixtureFile("~AAAAAA2.001", "* \r\n", Dos1998);
   MakeFixtureDirectory("~FFFFFFF.001");  // member 1 cannot be created
   Program.RecordDrives = "G";
