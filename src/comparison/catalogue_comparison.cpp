@@ -134,8 +134,18 @@ class CatalogueMerge {
     OrderCheck order;
   };
 
+  // While both sides read the same lines, the new side's order check would
+  // only repeat the old side's: it is left behind and caught up with when
+  // the sides part (a pair of identical directory lines puts them in step).
+  void LeaveStep() {
+    if (!inStep_) return;
+    new_.order = old_.order;
+    inStep_ = false;
+  }
+
   // Classifies the line just read, or marks the end of the side.
   void Classified(Side& s, bool read) {
+    LeaveStep();
     if (read) {
       s.cls = Classify(s.line);
     } else {
@@ -207,8 +217,14 @@ class CatalogueMerge {
     if (oldRead && newRead && old_.line == new_.line) {
       old_.cls = new_.cls = Classify(old_.line);
       old_.order.Check(old_.cls, old_.line);
-      new_.order.Check(new_.cls, new_.line);
-      if (!PassedOver(old_) && !PassedOver(new_)) return true;
+      bool passed = PassedOver(old_);
+      if (!inStep_) {
+        new_.order.Check(new_.cls, new_.line);
+        passed = passed || PassedOver(new_);
+        inStep_ = old_.cls == LineClass::Directory;
+      }
+      if (!passed) return true;
+      LeaveStep();
       SkipPassedOver(old_);
       SkipPassedOver(new_);
       return false;
@@ -295,6 +311,7 @@ class CatalogueMerge {
   }
 
   Side old_, new_;
+  bool inStep_ = false;
   report::Writer& out_;
   const CatalogueComparisonContext& context_;
   uint64_t& changes_;

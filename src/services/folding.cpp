@@ -35,42 +35,34 @@ constexpr std::array<unsigned char, 256> MakeFileNameTable() {
 
 constexpr auto FileNameTable = MakeFileNameTable();
 
+using Table = std::array<unsigned char, 256>;
+
+std::string Folded(const Table& table, std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(table[static_cast<unsigned char>(c)]);
+  return out;
+}
+
+int CompareThrough(const Table& table, std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = table[static_cast<unsigned char>(a[i])];
+    unsigned char y = table[static_cast<unsigned char>(b[i])];
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
 }  // namespace
 
-std::string FoldUpper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(FoldTable[static_cast<unsigned char>(c)]);
-  return out;
-}
+std::string FoldUpper(std::string_view text) { return Folded(FoldTable, text); }
+int CompareFolded(std::string_view a, std::string_view b) { return CompareThrough(FoldTable, a, b); }
 
 unsigned char FoldFileNameChar(unsigned char c) { return FileNameTable[c]; }
-
-std::string FoldFileName(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(FileNameTable[static_cast<unsigned char>(c)]);
-  return out;
-}
-
+std::string FoldFileName(std::string_view text) { return Folded(FileNameTable, text); }
 int CompareFileNames(std::string_view a, std::string_view b) {
-  const size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = FileNameTable[static_cast<unsigned char>(a[i])];
-    unsigned char y = FileNameTable[static_cast<unsigned char>(b[i])];
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
-int CompareFolded(std::string_view a, std::string_view b) {
-  const size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = FoldTable[static_cast<unsigned char>(a[i])];
-    unsigned char y = FoldTable[static_cast<unsigned char>(b[i])];
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
+  return CompareThrough(FileNameTable, a, b);
 }
 
 int PosFolded(std::string_view part, std::string_view text) {

@@ -18,13 +18,7 @@ std::string CountText(unsigned changes) {
   return " " + std::to_string(changes) + " modifications";
 }
 
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string KeyOf(const std::string& line) { return Trimmed(line.substr(0, line.find('='))); }
+std::string KeyOf(const std::string& line) { return ProfileKeyOf(line); }
 
 // WIN.INI as the profile functions see it. They reach an entry only by its
 // key, the first of that key in its section: a line is taken away or put
@@ -57,13 +51,13 @@ class WindowsProfile : public ProfileStore {
   bool SectionEmpty(const std::string& title) override { return Entries(title).empty(); }
 
   bool Remove(const std::string& title, const std::string& line) override {
-    if (!KeyStandsOnce(title, line, line)) return false;
+    if (!KeyStandsOnce(title, line)) return false;
     return WriteProfileStringA(SectionNameOf(title).c_str(), KeyOf(line).c_str(), nullptr) != 0;
   }
 
   bool Replace(const std::string& title, const std::string& oldLine,
                const std::string& newLine) override {
-    if (CompareFolded(KeyOf(oldLine), KeyOf(newLine)) != 0 || !KeyStandsOnce(title, oldLine, oldLine))
+    if (CompareFolded(KeyOf(oldLine), KeyOf(newLine)) != 0 || !KeyStandsOnce(title, oldLine))
       return false;
     return Write(title, newLine);
   }
@@ -89,14 +83,14 @@ class WindowsProfile : public ProfileStore {
     }
   }
 
-  // The key of `line` stands once in the section, as `expected`.
-  bool KeyStandsOnce(const std::string& title, const std::string& line, const std::string& expected) {
+  // The key of `line` stands once in the section, and as that line.
+  bool KeyStandsOnce(const std::string& title, const std::string& line) {
     int count = 0;
     bool same = false;
     for (const auto& entry : Entries(title))
       if (CompareFolded(KeyOf(entry), KeyOf(line)) == 0) {
         ++count;
-        same = CompareFolded(entry, expected) == 0;
+        same = CompareFolded(entry, line) == 0;
       }
     return count == 1 && same;
   }

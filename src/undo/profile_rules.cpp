@@ -26,9 +26,11 @@ std::string Trimmed(const std::string& text) {
 }
 
 // The key of an entry, as the profile functions match it.
-std::string KeyOf(const std::string& line) { return FoldUpper(Trimmed(line.substr(0, line.find('=')))); }
+std::string KeyOf(const std::string& line) { return FoldUpper(ProfileKeyOf(line)); }
 
 }  // namespace
+
+std::string ProfileKeyOf(const std::string& line) { return Trimmed(line.substr(0, line.find('='))); }
 
 std::string SectionNameOf(const std::string& title) {
   if (title.empty() || title[0] != '[') return title;

@@ -24,6 +24,9 @@ bool ProfileGroupsOf(const std::vector<std::string>& lines, std::vector<ProfileG
 // The name of a section for the profile functions and the log: the text
 // between "[" and the first "]", the whole line for a ":" section.
 std::string SectionNameOf(const std::string& title);
+// The key of an entry as the profile functions take it: the text before its
+// first "=", without the blanks around it.
+std::string ProfileKeyOf(const std::string& line);
 
 // Where the undo reads and changes a profile. Lines are compared as the
 // comparison compares them: case and the folded accents aside.

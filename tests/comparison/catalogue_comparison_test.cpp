@@ -193,3 +193,65 @@ TEST(CatalogueComparison, DamagedLineInterruptsTheBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+// Names the file system takes for one name are one entry: a change of
+// letter case, accented capitals included, is no removal and addition, and
+// a name holding the entry separator is read whole.
+TEST(CatalogueComparison, NamesAreComparedAsTheFileSystemDoes) {
+  Comparison c = Compare({"D:\\", Dir("données"), File("Opções.txt", 1), File("école.txt", 5),
+                          "D:\\données\\", File("fiche.txt", 1)},
+                         {"D:\\", Dir("DONNÉES"), File("Opções.txt", 2), File("École.txt", 6),
+                          "D:\\DONNÉES\\", File("fiche.txt", 1)});
+  EXPECT_EQ(c.block,
+            "D:\\\n"
+            " Opções.txt          1 05/12/1998 14:03\n"
+            ">Opções.txt          2 05/12/1998 14:03\n"
+            " école.txt           5 05/12/1998 14:03\n"
+            ">École.txt           6 05/12/1998 14:03\n"
+            " 2 modifications\n"
+            "\n");
+  // An accent the old folding took away is another name for the file system.
+  EXPECT_EQ(Compare({"D:\\", File("cafe.txt", 1)}, {"D:\\", File("café.txt", 1)}).block,
+            "D:\\\n"
+            "-cafe.txt            1 05/12/1998 14:03\n"
+            "+café.txt            1 05/12/1998 14:03\n"
+            " 2 modifications\n"
+            "\n");
+}
+
+// A catalogue whose lines are not in the order its writer keeps cannot be
+// merged without taking files that are there for removed or added: the
+// block ends as interrupted where the disorder shows.
+TEST(CatalogueComparison, ACatalogueOutOfItsOrderInterruptsTheBlock) {
+  const std::vector<std::string> good = {"D:\\", Dir("A"), Dir("B"), File("X.TXT", 1),
+                                         File("Y.TXT", 1), "D:\\A\\", File("F", 1), "D:\\B\\"};
+  const struct {
+    const char* what;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"files out of order", {"D:\\", Dir("A"), Dir("B"), File("Y.TXT", 1), File("X.TXT", 1),
+                              "D:\\A\\", File("F", 1), "D:\\B\\"}},
+      {"a directory entry after the files", {"D:\\", Dir("A"), File("X.TXT", 1), Dir("B"),
+                                             File("Y.TXT", 1), "D:\\A\\", File("F", 1), "D:\\B\\"}},
+      {"blocks out of order", {"D:\\", Dir("A"), Dir("B"), File("X.TXT", 1), File("Y.TXT", 1),
+                               "D:\\B\\", "D:\\A\\", File("F", 1)}},
+      {"an entry before any directory", {File("X.TXT", 1), "D:\\", Dir("A"), Dir("B"),
+                                         File("Y.TXT", 1), "D:\\A\\", File("F", 1), "D:\\B\\"}},
+      {"a directory line without its final backslash", {"D:\\", Dir("A"), Dir("B"),
+                                                        File("X.TXT", 1), File("Y.TXT", 1),
+                                                        "D:\\A", File("F", 1), "D:\\B\\"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (bool damagedIsNew : {false, true}) {
+      std::string block = damagedIsNew ? Compare(good, c.lines).block : Compare(c.lines, good).block;
+      EXPECT_NE(block.find(" Traitement interrompu: fichier défectueux ou mémoire insuffisante!\n"),
+                std::string::npos)
+          << block;
+    }
+  }
+}
+
+}  // namespace

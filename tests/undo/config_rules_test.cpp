@@ -9,15 +9,6 @@ namespace {
 
 const uint32_t Dated = PackDosTime(1998, 12, 5, 14, 3, 0);
 
-// The lines of the log from "Mise à jour de" on, up to the directory pass.
-std::string SectionLog(const std::string& logPath) {
-  std::string log = ReadWholeFile(logPath);
-  size_t from = log.find("Mise à jour de ");
-  size_t to = log.find("Mise à jour des répertoires");
-  if (from == std::string::npos || to == std::string::npos) return log;
-  return log.substr(from, to - from);
-}
-
 TEST_F(UndoTest, ARestoreReplacesAStartupFileOnlyWithAWholeImageOfIt) {
   const std::string current = "[MENU]\r\nDEVICE=HIMEM.SYS\r\nFILES=40\r\n";
   const std::string notReplaced =
@@ -74,7 +65,7 @@ TEST_F(UndoTest, ARestoreReplacesAStartupFileOnlyWithAWholeImageOfIt) {
     lines.push_back("");
     WriteLines(dir_ + "START.PV2", lines);
     Run("START.PV2", "", false, 3);
-    EXPECT_EQ(SectionLog(dir_ + "START.PV3"), c.log);
+    EXPECT_EQ(LogSections(dir_ + "START.PV3"), c.log);
     EXPECT_EQ(ReadWholeFile(tree + "CONFIG.SYS"), current);
     EXPECT_EQ(Exists(tree + "CONFIG.NEW"), !c.workFile.empty());
     if (!c.workFile.empty()) {
@@ -115,7 +106,7 @@ TEST_F(UndoTest, OnlyWinIniAndSystemIniCallForARestart) {
     Run("PROFILE.PV2", "", false, 0);
     EXPECT_EQ(Program.WindowsIniChanged, c.restart);
     EXPECT_FALSE(Program.StartupFilesChanged);
-    EXPECT_EQ(SectionLog(dir_ + "PROFILE.PV3"),
+    EXPECT_EQ(LogSections(dir_ + "PROFILE.PV3"),
               "Mise à jour de " + c.header +
                   "\r\n+[PvTest]Cle=ancienne\r\n-[PvTest]Cle=nouvelle\r\n 2 modifications\r\n\r\n");
     char value[64];
@@ -169,7 +160,7 @@ TEST_F(UndoTest, AProfileRestoreGivesBackTheFileAsItWas) {
                 "+Ajout=2", " 7 modifications", ""});
     Run("PROFILE.PV2", "", false, 0);
     EXPECT_EQ(ReadWholeFile(file), before);
-    EXPECT_EQ(SectionLog(dir_ + "PROFILE.PV3"),
+    EXPECT_EQ(LogSections(dir_ + "PROFILE.PV3"),
               "Mise à jour de " + file +
                   "\r\n-[PvGeneral]Ajout=oui\r\n-[PvGeneral]Couleur=bleu\r\n"
                   "+[PvGeneral]Couleur=rouge\r\n-[PvNouveau]Dossier=C:\\APP\r\n"

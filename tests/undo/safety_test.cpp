@@ -31,15 +31,6 @@ void WriteRestoreReport(const std::string& path, const std::vector<std::string>&
   WriteLines(path, lines);
 }
 
-// The log from its first "Mise à jour" on, up to the directory pass.
-std::string SectionsOfLog(const std::string& logPath) {
-  std::string log = ReadWholeFile(logPath);
-  size_t from = log.find("Mise à jour d");
-  size_t to = log.find("Mise à jour des répertoires");
-  if (from == std::string::npos || to == std::string::npos) return log;
-  return log.substr(from, to - from);
-}
-
 // SYSTEM.INI holds two lines of one key; the installation adds a third and
 // removes one elsewhere. Taking it back must touch exactly those lines:
 // the profile functions would reach only the first "device=" of the section.
@@ -64,7 +55,7 @@ TEST_F(UndoTest, AProfileLineIsTakenBackExactlyWhateverItsKey) {
                                            "[Drivers]", "-wave=mmdrv.dll", " 2 modifications"});
   Run("DEVICE.PV2", "", false, 0);
   EXPECT_EQ(ReadWholeFile(tree + "SYSTEM.INI"), before);
-  EXPECT_EQ(SectionsOfLog(dir_ + "DEVICE.PV3"),
+  EXPECT_EQ(LogSections(dir_ + "DEVICE.PV3"),
             "Mise à jour de W:\\SYSTEM.INI\r\n"
             "-[386Enh]device=x.386\r\n"
             "+[Drivers]wave=mmdrv.dll\r\n"
@@ -78,7 +69,7 @@ TEST_F(UndoTest, AProfileLineIsTakenBackExactlyWhateverItsKey) {
                                           "[Drivers]", "-wave=mmdrv.dll", " 2 modifications"});
   Run("AGAIN.PV2", "", false, 0);
   EXPECT_EQ(ReadWholeFile(tree + "SYSTEM.INI"), before);
-  EXPECT_EQ(SectionsOfLog(dir_ + "AGAIN.PV3"),
+  EXPECT_EQ(LogSections(dir_ + "AGAIN.PV3"),
             "Mise à jour de W:\\SYSTEM.INI\r\n"
             " [386Enh]device=x.386 n'y est plus\r\n"
             " [Drivers]wave=mmdrv.dll y est déjà\r\n"
@@ -100,7 +91,7 @@ TEST_F(UndoTest, OnlyASectionTheReportShowsAddedIsTakenAway) {
                       "[Vide]", "+Cle=1", " 5 modifications"});
   Run("SECTIONS.PV2", "", false, 0);
   EXPECT_EQ(ReadWholeFile(tree + "APP.INI"), "[Vide]\r\n[Autre]\r\nC=2\r\n");
-  EXPECT_EQ(SectionsOfLog(dir_ + "SECTIONS.PV3"),
+  EXPECT_EQ(LogSections(dir_ + "SECTIONS.PV3"),
             "Mise à jour de S:\\APP.INI\r\n"
             "-[Ajout]A=1\r\n-[Ajout]\r\n"
             "-[Autre]B=1\r\n [Autre] n'est pas vide\r\n"

@@ -69,6 +69,14 @@ std::string LogWithFixedDate(const std::string& logPath) {
   return log.replace(end - DateLength, DateLength, "<date>");
 }
 
+std::string LogSections(const std::string& logPath) {
+  std::string log = ReadWholeFile(logPath);
+  size_t from = log.find("Mise à jour d");
+  size_t to = log.find("Mise à jour des répertoires");
+  if (from == std::string::npos || to == std::string::npos) return log;
+  return log.substr(from, to - from);
+}
+
 void ExpectLogMatchesGolden(const std::string& logPath, const std::string& goldenName) {
   const std::string fixed = logPath + ".fixed";
   {

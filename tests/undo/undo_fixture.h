@@ -55,6 +55,8 @@ std::string EntryLine(char marker, const std::string& name, int64_t size);
 // The undo log with the time of the run in its first line replaced by
 // "<date>"; the test fails when the line does not end with such a time.
 std::string LogWithFixedDate(const std::string& logPath);
+// The log's sections, from its first "Mise à jour" on, up to the directory pass.
+std::string LogSections(const std::string& logPath);
 // Compares the log (date fixed) with a golden file of tests/undo/golden.
 void ExpectLogMatchesGolden(const std::string& logPath, const std::string& goldenName);
 
