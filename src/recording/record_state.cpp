@@ -66,7 +66,7 @@ class Recorder {
       CatalogueDirectory(root, "*.*", catalogue, true);
       catalogue.Close();
     }
-    SealCatalogue(member);
+    SealWritten(member);
     sizeUnits_ += SizeUnits(seals_.back().size);
     for (const auto& pattern : PassPatterns(Program.RecordTypes)) CopyPass(member, pattern);
   }
@@ -75,7 +75,7 @@ class Recorder {
     ShowWaitMessage("Enregistrement de la base de registres");
     std::string member = NextMember("Base de registres");
     WriteRegistrySnapshot(member);
-    Seal(member);
+    SealWritten(member);
     sizeUnits_ += SizeUnits(seals_.back().size);
   }
 
@@ -103,13 +103,15 @@ class Recorder {
     return members_.back();
   }
 
-  // What the member's file holds as it stands on the disk.
-  void Seal(const std::string& member) {
+  // What the member's file holds as it stands on the disk: a copy that
+  // cannot be read back is a member without a file...
+  void SealCopy(const std::string& member) {
     MemberSeal& seal = seals_.back();
     seal.present = FileSizeAndCrc32(member, seal.size, seal.crc);
   }
 
-  void SealCatalogue(const std::string& member) {
+  // ... a catalogue or a snapshot that cannot is a failed recording.
+  void SealWritten(const std::string& member) {
     MemberSeal& seal = seals_.back();
     if (!FileSizeAndCrc32(member, seal.size, seal.crc))
       throw IoError(ERROR_READ_FAULT, "cannot read " + member);
@@ -135,8 +137,8 @@ class Recorder {
           // member; a full disk ends the recording.
           if (e.code == ERROR_DISK_FULL || e.code == ERROR_HANDLE_DISK_FULL) throw;
         }
-        if (copied) Seal(copy);
-        else DeleteFileForced(copy);
+        if (copied) SealCopy(copy);
+        if (!seals_.back().present) DeleteFileForced(copy);
       }
     }
     if (in.bad()) throw IoError(ERROR_READ_FAULT, "cannot read " + member);
