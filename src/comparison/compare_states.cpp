@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "comparison/catalogue_comparison.h"
+#include "comparison/registry_comparison.h"
 #include "comparison/report_format.h"
 #include "comparison/text_comparisons.h"
 #include "recording/catalogue.h"
@@ -12,6 +13,7 @@
 #include "recording/state_index.h"
 #include "services/files.h"
 #include "services/folding.h"
+#include "services/registry.h"
 #include "services/io_error.h"
 #include "services/text_file.h"
 #include "services/text_lines.h"
@@ -115,7 +117,7 @@ void CompareMembers(MemberKind kind, const std::string& title, std::istream& old
       CompareStartupFiles(oldMember, newMember, out, Program.AnalysisMode);
       return;
     case MemberKind::Registry:
-      CompareRegistry(oldMember, newMember, out);
+      CompareRegistry(oldMember, newMember, out, RegistryExclusionsInForce());
       return;
     case MemberKind::Profile:
       CompareProfiles(oldMember, newMember, out);
@@ -124,6 +126,16 @@ void CompareMembers(MemberKind kind, const std::string& title, std::istream& old
 }
 
 }  // namespace
+
+const RegistryExclusions& RegistryExclusionsInForce() {
+  static RegistryExclusions exclusions;
+  std::vector<std::string> patterns = RegistryExclusions::BuiltIn();
+  std::vector<std::string> own;
+  ReadRegStrings(settings::Key, "ExcludeReg", own);
+  patterns.insert(patterns.end(), own.begin(), own.end());
+  exclusions = RegistryExclusions(patterns);
+  return exclusions;
+}
 
 void CompareStates() {
   Program.OlderVersions.clear();

@@ -6,3 +6,8 @@
 // Program.OlderVersions receives the files replaced by an older copy.
 // Failures of the file layer outside a comparison raise IoError.
 void CompareStates();
+
+class RegistryExclusions;
+// The keys the comparison and the undo leave out: the built-in list and the
+// user's own, the setting ExcludeReg.
+const RegistryExclusions& RegistryExclusionsInForce();

@@ -1,6 +1,5 @@
-// The comparisons of copied system files and of registry snapshots. Each
-// writes the body, the count line and the closing empty line of one report
-// block. No Windows headers.
+// The comparisons of copied system files. Each writes the body, the count
+// line and the closing empty line of one report block. No Windows headers.
 #pragma once
 #include <cstdint>
 #include <istream>
@@ -22,9 +21,6 @@ void CompareStartupFiles(std::istream& oldMember, std::istream& newMember,
                          report::Writer& out, uint8_t analysisMode);
 // Every other copied text file: the lines of each section, order-free.
 void CompareProfiles(std::istream& oldMember, std::istream& newMember, report::Writer& out);
-// Registry snapshots, merged as streams. A snapshot that cannot be read, or
-// is not in the order it is written in, ends the block as interrupted.
-void CompareRegistry(std::istream& oldMember, std::istream& newMember, report::Writer& out);
 
 // Runs a comparison body; an error of the member (damaged, unreadable, out of
 // memory) ends it with the interrupted line. Then the count line and the

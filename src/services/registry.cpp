@@ -1,6 +1,7 @@
 #include "services/registry.h"
 
 #include "services/folding.h"
+#include "services/registry_text.h"
 
 const char* const RegistryRootNames[7] = {
     "HKey_Classes_Root",     "HKey_Current_User", "HKey_Local_Machine", "HKey_Users",
@@ -132,4 +133,41 @@ bool ReadRegValueNames(const std::string& path, std::vector<std::string>& list) 
     if (rc != ERROR_SUCCESS) return false;
     list.emplace_back(name.data(), length);
   }
+}
+
+bool ReadRegStrings(const std::string& path, const std::string& name,
+                    std::vector<std::string>& strings) {
+  strings.clear();
+  Key key;
+  if (!key.OpenForReading(path)) return false;
+  const std::u16string wideName = FromCp1252(name);
+  const auto* valueName = reinterpret_cast<const wchar_t*>(wideName.c_str());
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_MULTI_SZ)
+    return false;
+  std::vector<uint8_t> data(size);
+  if (RegQueryValueExW(key.get(), valueName, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+    return false;
+  data.resize(size);
+  std::vector<std::u16string> units;
+  if (!StringsOfMultiData(data, units)) return false;
+  for (const auto& text : units) {
+    std::string cp1252;
+    ToCp1252(text, cp1252);
+    strings.push_back(cp1252);
+  }
+  return true;
+}
+
+bool WriteRegStrings(const std::string& path, const std::string& name,
+                     const std::vector<std::string>& strings) {
+  std::vector<std::u16string> units;
+  for (const auto& text : strings) units.push_back(FromCp1252(text));
+  const std::vector<uint8_t> data = DataOfStrings(units);
+  Key key;
+  const std::u16string wideName = FromCp1252(name);
+  return key.CreateWithFullAccess(path) &&
+         RegSetValueExW(key.get(), reinterpret_cast<const wchar_t*>(wideName.c_str()), 0,
+                        REG_MULTI_SZ, data.data(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }

@@ -28,3 +28,10 @@ bool WriteRegBinary(const std::string& path, const std::string& name,
                     const void* buffer, uint32_t length);
 bool DeleteRegValue(const std::string& path, const std::string& name);
 bool ReadRegValueNames(const std::string& path, std::vector<std::string>& list);
+// A multi-string value (REG_MULTI_SZ), whole, in CP1252: not cut to 50
+// characters as the settings' strings are. False, `strings` empty, when the
+// value is missing or of another type.
+bool ReadRegStrings(const std::string& path, const std::string& name,
+                    std::vector<std::string>& strings);
+bool WriteRegStrings(const std::string& path, const std::string& name,
+                     const std::vector<std::string>& strings);

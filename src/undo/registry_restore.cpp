@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "comparison/compare_states.h"
+#include "comparison/registry_comparison.h"
 #include "comparison/report_format.h"
 #include "services/folding.h"
 #include "services/wait_message.h"
@@ -14,25 +16,52 @@ namespace {
 constexpr REGSAM FullAccess = 983103;
 
 struct RootName {
-  const char* prefix;
+  const char* name;
   HKEY key;
 };
-const RootName RootNames[] = {{"HKey_Users\\", HKEY_USERS},
-                              {"HKey_Local_Machine\\", HKEY_LOCAL_MACHINE},
-                              {"HKey_Classes_Root\\", HKEY_CLASSES_ROOT},
-                              {"HKey_Current_User\\", HKEY_CURRENT_USER}};
+const RootName RootNames[] = {{"HKey_Users", HKEY_USERS},
+                              {"HKey_Local_Machine", HKEY_LOCAL_MACHINE},
+                              {"HKey_Classes_Root", HKEY_CLASSES_ROOT},
+                              {"HKey_Current_User", HKEY_CURRENT_USER}};
 
-// The root of a key path and the sub-key after its first backslash; null
-// for any other root.
-HKEY RootOf(const std::string& path, std::string& subKey) {
-  for (const auto& root : RootNames) {
-    std::string_view prefix = root.prefix;
-    if (path.size() >= prefix.size() && CompareFolded(path.substr(0, prefix.size()), prefix) == 0) {
-      subKey = path.substr(prefix.size());
-      return root.key;
+// The root of a key path and the sub-key below it; null for any other root.
+HKEY RootOf(const std::vector<std::u16string>& path, std::wstring& subKey) {
+  std::string root;
+  if (path.size() < 2 || !ToCp1252(path[0], root)) return nullptr;
+  for (const auto& known : RootNames) {
+    if (CompareFolded(root, known.name) != 0) continue;
+    subKey.clear();
+    for (size_t i = 1; i < path.size(); ++i) {
+      if (i > 1) subKey += L'\\';
+      subKey.append(reinterpret_cast<const wchar_t*>(path[i].data()), path[i].size());
     }
+    return known.key;
   }
   return nullptr;
+}
+
+std::wstring Wide(const std::u16string& text) {
+  return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+
+// A key whose values hold a link's target is a link: it is deleted and
+// made as one. Deleting it as a key would delete the key it leads to.
+bool IsLink(const RegistryKeyChange& change) {
+  for (const auto& [marker, value] : change.values)
+    if (value.type == REG_LINK && value.name == u"SymbolicLinkValue") return true;
+  return false;
+}
+
+bool DeleteLink(HKEY root, const std::wstring& subKey) {
+  HKEY link = nullptr;
+  if (RegOpenKeyExW(root, subKey.c_str(), REG_OPTION_OPEN_LINK, DELETE, &link) != ERROR_SUCCESS)
+    return false;
+  using NtDeleteKey = LONG(WINAPI*)(HANDLE);
+  auto deleteKey = reinterpret_cast<NtDeleteKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+  bool deleted = deleteKey && deleteKey(link) == 0;
+  RegCloseKey(link);
+  return deleted;
 }
 
 std::string CountText(uint32_t changes) {
@@ -48,13 +77,12 @@ class RegistryPass {
 
   void Key(const RegistryKeyChange& change) {
     Close();
-    const std::string& header = change.header;
-    const std::string path = header.substr(1);
-    std::string subKey;
-    HKEY root = RootOf(path, subKey);
-    switch (header[0]) {
+    const std::string& path = change.display;
+    std::wstring subKey;
+    HKEY root = RootOf(change.path, subKey);
+    switch (change.marker) {
       case report::OldVersion: {
-        bool opened = root && RegOpenKeyExA(root, subKey.c_str(), 0, FullAccess, &key_) == ERROR_SUCCESS;
+        bool opened = root && RegOpenKeyExW(root, subKey.c_str(), 0, FullAccess, &key_) == ERROR_SUCCESS;
         if (!opened) {
           key_ = nullptr;
           log_.WriteLine(" " + path + " ineffaçable");
@@ -62,27 +90,29 @@ class RegistryPass {
         }
         log_.WriteLine(" " + path);
         // All deletions first: a changed value ends with its old content.
-        for (const auto& value : change.values)
-          if (value[0] == report::Added) DeleteValue(value.substr(1));
-        for (const auto& value : change.values)
-          if (value[0] == report::Removed) StoreValue(value.substr(1));
+        for (size_t i = 0; i < change.values.size(); ++i)
+          if (change.values[i].first == report::Added) DeleteValue(change, i);
+        for (size_t i = 0; i < change.values.size(); ++i)
+          if (change.values[i].first == report::Removed) StoreValue(change, i);
         return;
       }
       case report::Added:
-        if (root && RegDeleteKeyA(root, subKey.c_str()) == ERROR_SUCCESS) {
+        if (root && (IsLink(change) ? DeleteLink(root, subKey)
+                                    : RegDeleteKeyW(root, subKey.c_str()) == ERROR_SUCCESS)) {
           Logged("-" + path);
-          for (const auto& value : change.values) Logged("-" + value.substr(1));
+          for (const auto& text : change.valueTexts) Logged("-" + text);
         } else {
           log_.WriteLine(" " + path + " ineffaçable");
         }
         return;
       case report::Removed:
-        if (root && RegCreateKeyExA(root, subKey.c_str(), 0, const_cast<char*>(""),
-                                    REG_OPTION_NON_VOLATILE, FullAccess, nullptr, &key_,
-                                    nullptr) == ERROR_SUCCESS) {
+        if (root && RegCreateKeyExW(root, subKey.c_str(), 0, nullptr,
+                                    IsLink(change) ? REG_OPTION_CREATE_LINK : REG_OPTION_NON_VOLATILE,
+                                    FullAccess | (IsLink(change) ? KEY_CREATE_LINK : 0), nullptr,
+                                    &key_, nullptr) == ERROR_SUCCESS) {
           Logged("+" + path);
-          for (const auto& value : change.values)
-            if (value[0] == report::Removed) StoreValue(value.substr(1));
+          for (size_t i = 0; i < change.values.size(); ++i)
+            if (change.values[i].first == report::Removed) StoreValue(change, i);
         } else {
           key_ = nullptr;
         }
@@ -105,17 +135,18 @@ class RegistryPass {
     ++changes_;
   }
 
-  void DeleteValue(const std::string& text) {
-    RegistryValue v;
-    ParseRegistryValue(text, v);  // checked when the block was collected
-    if (RegDeleteValueA(key_, v.name.c_str()) == ERROR_SUCCESS) Logged("-" + text);
+  void DeleteValue(const RegistryKeyChange& change, size_t i) {
+    const RegistryValueData& v = change.values[i].second;
+    const std::string& text = change.valueTexts[i];
+    if (RegDeleteValueW(key_, Wide(v.name).c_str()) == ERROR_SUCCESS) Logged("-" + text);
     else log_.WriteLine(" " + text + " ineffaçable");
   }
 
-  void StoreValue(const std::string& text) {
-    RegistryValue v;
-    ParseRegistryValue(text, v);
-    if (RegSetValueExA(key_, v.name.c_str(), 0, v.type, v.data.data(),
+  // Stored with its exact type and bytes.
+  void StoreValue(const RegistryKeyChange& change, size_t i) {
+    const RegistryValueData& v = change.values[i].second;
+    const std::string& text = change.valueTexts[i];
+    if (RegSetValueExW(key_, Wide(v.name).c_str(), 0, v.type, v.data.data(),
                        static_cast<DWORD>(v.data.size())) == ERROR_SUCCESS)
       Logged("+" + text);
     else
@@ -135,7 +166,11 @@ void CollectRegistrySection(const ReportSection& section, RegistryChanges& chang
     changes.refused = true;
     return;
   }
-  changes.keys.insert(changes.keys.end(), keys.begin(), keys.end());
+  // What Windows and Wine change by themselves is never taken back, also
+  // from a report written before it was left out of comparisons.
+  const RegistryExclusions& exclusions = RegistryExclusionsInForce();
+  for (auto& key : keys)
+    if (!exclusions.ExcludesPath(key.path)) changes.keys.push_back(std::move(key));
 }
 
 void RestoreRegistry(const RegistryChanges& changes, LineSink& log) {

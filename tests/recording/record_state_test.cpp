@@ -21,7 +21,7 @@
 
 namespace {
 
-const char EmptySnapshot[] = "BDR95\r\nyHKey_Local_Machine\r\nyHKey_Users\r\n";
+const char EmptySnapshot[] = "BDR95\r\n*\r\nyHKey_Local_Machine\r\nyHKey_Users\r\n";
 
 std::vector<std::string> ReadLines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

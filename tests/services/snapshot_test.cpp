@@ -73,10 +73,54 @@ TEST(RegistrySnapshot, GoldenSnapshotOfAFixtureRegistry) {
   SetValue(users, "", "Version", REG_SZ, Sz("4.10"));
   SetValue(users, ".DEFAULT\\Control Panel\\Desktop", "Wallpaper", REG_SZ, Sz("(None)"));
   MakeKey(users, "S-1-5-21-1\\Software");
+  // Every type, empty or not; names and texts no plain line could carry.
+  const std::string odd = "Software\\Ostralec\\Exacts";
+  SetValue(lm, odd, "nom=avec", REG_SZ, Sz("égal=après"));
+  SetValue(lm, odd, "ligne\r\ncoupée", REG_SZ, Sz("deux\r\nlignes"));
+  SetValue(lm, odd, "pourcent%41", REG_SZ, Sz("50%"));
+  SetValue(lm, odd, "Liste vide dedans", REG_MULTI_SZ, std::string("a\0\0b\0\0", 6));
+  SetValue(lm, odd, "Liste vide", REG_MULTI_SZ, std::string("\0", 1));
+  SetValue(lm, odd, "Rien", REG_NONE, "");
+  SetValue(lm, odd, "Rien plein", REG_NONE, "\x07");
+  SetValue(lm, odd, "Chaine vide", REG_SZ, "");
+  SetValue(lm, odd, "Chaine sans fin", REG_SZ, "abc");
+  SetValue(lm, odd, "Chemin vide", REG_EXPAND_SZ, "");
+  SetValue(lm, odd, "Quatre octets", REG_DWORD, "");
+  SetValue(lm, odd, "Huit octets", REG_QWORD, "");
+  SetValue(lm, odd, "Ressources", REG_RESOURCE_LIST, "\x01\x02");
+  SetValue(lm, odd, "Sans nom de type", 0x12345, "\xFF");
+  {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(lm, L"Software\\Ostralec\\Exacts\\Grec \u03a9", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t pi[] = L"\u03c0 = 3,14";
+    RegSetValueExW(key, L"\u03c0", 0, REG_SZ, reinterpret_cast<const BYTE*>(pi), sizeof pi);
+    RegCloseKey(key);
+    // A link, recorded as what it is and not followed.
+    ASSERT_EQ(RegCreateKeyExW(lm, L"Software\\Ostralec\\Lien", 0, nullptr,
+                              REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t target[] = L"\\Registry\\Machine\\Software\\Ostralec\\Types";
+    ASSERT_EQ(RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
+                             reinterpret_cast<const BYTE*>(target), sizeof target - 2),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
 
   std::string file = ScratchDirectory() + "snapshot.txt";
   WriteRegistrySnapshot(file);
   ExpectMatchesGolden(file, "services/golden/snapshot.txt");
+  // The link goes as a link: deleting the tree around it would follow it.
+  HKEY link = nullptr;
+  if (RegOpenKeyExW(lm, L"Software\\Ostralec\\Lien", REG_OPTION_OPEN_LINK, DELETE, &link) == ERROR_SUCCESS) {
+    using NtDeleteKey = LONG(WINAPI*)(HANDLE);
+    auto deleteKey = reinterpret_cast<NtDeleteKey>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+    deleteKey(link);
+    RegCloseKey(link);
+  }
 }
 
 TEST(RegistrySnapshot, LargeValuesAndLongNamesAreCapturedWhole) {
@@ -99,7 +143,7 @@ TEST(RegistrySnapshot, LargeValuesAndLongNamesAreCapturedWhole) {
   std::string file = ScratchDirectory() + "snapshot.txt";
   WriteRegistrySnapshot(file);
   EXPECT_EQ(LinesOf(ReadWholeFile(file)),
-            (std::vector<std::string>{"BDR95", "yHKey_Local_Machine", "xBig", "BImage=" + hex,
+            (std::vector<std::string>{"BDR95", "*", "yHKey_Local_Machine", "xBig", "BImage=" + hex,
                                       "SPetit=p", "STexte=" + text, "W" + longName + "=00000003",
                                       "yHKey_Users"}));
 }
@@ -116,7 +160,7 @@ TEST(RegistrySnapshot, KeysBelowTheLastDepthLetterAreLeftOut) {
   WriteRegistrySnapshot(file);
   std::vector<std::string> lines = LinesOf(ReadWholeFile(file));
 
-  std::vector<std::string> expected = {"BDR95", "yHKey_Local_Machine", "xProfond"};
+  std::vector<std::string> expected = {"BDR95", "*", "yHKey_Local_Machine", "xProfond"};
   for (int level = 3; level <= 25; ++level) {
     expected.push_back(std::string(1, static_cast<char>('z' - level)) + "N" + std::to_string(level));
     expected.push_back("SNiveau=" + std::to_string(level));
@@ -126,7 +170,7 @@ TEST(RegistrySnapshot, KeysBelowTheLastDepthLetterAreLeftOut) {
   EXPECT_EQ(expected[expected.size() - 3], "aN25");
   for (const auto& line : lines) {
     char c = line.empty() ? '\0' : line[0];
-    EXPECT_TRUE(c == 'B' || c == 'S' || c == 'W' || (c >= 'a' && c <= 'y')) << line;
+    EXPECT_TRUE(c == 'B' || c == 'S' || c == 'W' || c == '*' || (c >= 'a' && c <= 'y')) << line;
   }
 }
 
@@ -143,7 +187,7 @@ TEST(RegistrySnapshot, LeavesOutTheProgramsOwnSettingsOfEveryUser) {
   std::string file = ScratchDirectory() + "snapshot.txt";
   WriteRegistrySnapshot(file);
   const std::string expected =
-      "BDR95\r\nyHKey_Local_Machine\r\nxSoftware\r\nwOstralec\r\nvPivalune\r\nSMachine=oui\r\n"
+      "BDR95\r\n*\r\nyHKey_Local_Machine\r\nxSoftware\r\nwOstralec\r\nvPivalune\r\nSMachine=oui\r\n"
       "yHKey_Users\r\nx.DEFAULT\r\nwsoftware\r\nvostralec\r\n"
       "xS-1-5-21-1\r\nwPivalune\r\nSAilleurs=oui\r\nwSoftware\r\nvOstralec\r\nuAutre\r\nSGarde=oui\r\n";
   EXPECT_EQ(ReadWholeFile(file), expected);
