@@ -89,7 +89,8 @@ class SnapshotSide {
     }
   }
 
-  // Whether the line stands in an excluded key (the key line included).
+  // Whether the line stands in an excluded key (the key line included), or
+  // is an excluded value.
   bool Skipped() {
     if (exclusions_.Empty()) return false;
     if (IsKeyLine(line)) {
@@ -97,9 +98,17 @@ class SnapshotSide {
       if (skipFrom_ > 0 && depth > skipFrom_) return true;
       skipFrom_ = 0;
       if (exclusions_.Excludes(keys_, depth)) skipFrom_ = depth;
+      else excludedValues_ = exclusions_.ExcludedValues(keys_, depth);
       return skipFrom_ > 0;
     }
-    return skipFrom_ > 0;
+    if (skipFrom_ > 0) return true;
+    if (excludedValues_.empty()) return false;
+    std::string_view name(line);
+    name.remove_prefix(line[0] == 'X' ? 10 : 1);
+    name = name.substr(0, name.find('='));
+    for (const auto& excluded : excludedValues_)
+      if (CompareFolded(excluded, name) == 0) return true;
+    return false;
   }
 
   std::istream& in_;
@@ -108,6 +117,7 @@ class SnapshotSide {
   bool pending_ = false;
   std::string pendingLine_;
   int depth_ = 0, deepest_ = 0, skipFrom_ = 0;
+  std::vector<std::string> excludedValues_;  // of the key in hand
   std::string keys_[MaxKeyDepth + 2];  // the key line at each depth: the path in hand
   std::string lastValue_;
 };
@@ -174,41 +184,84 @@ std::vector<std::string> SplitPath(const std::string& path) {
 }  // namespace
 
 RegistryExclusions::RegistryExclusions(const std::vector<std::string>& patterns) {
-  for (const auto& pattern : patterns) {
-    if (pattern.empty()) continue;
-    patterns_.push_back(SplitPath(pattern));
-    if (patterns_.back().size() <= MaxKeyDepth) depths_ |= 1u << patterns_.back().size();
+  for (const auto& text : patterns) {
+    if (text.empty()) continue;
+    Pattern pattern;
+    const size_t slash = text.rfind('\\');
+    if (slash != std::string::npos && text.size() > slash + 2 && text[slash + 1] == '=') {
+      pattern.keys = SplitPath(text.substr(0, slash));
+      pattern.value = EscapeRegistryText(FromCp1252(text.substr(slash + 2)), true);
+    } else {
+      pattern.keys = SplitPath(text);
+    }
+    if (pattern.keys.size() > MaxKeyDepth) continue;
+    (pattern.value.empty() ? keyDepths_ : valueDepths_) |= 1u << pattern.keys.size();
+    patterns_.push_back(std::move(pattern));
   }
+}
+
+bool RegistryExclusions::Matches(const Pattern& pattern, const std::string* keyLines, int depth) const {
+  if (static_cast<int>(pattern.keys.size()) != depth) return false;
+  for (int d = 1; d <= depth; ++d) {
+    const std::string& want = pattern.keys[static_cast<size_t>(d) - 1];
+    if (want != "*" && CompareFolded(want, std::string_view(keyLines[d]).substr(1)) != 0) return false;
+  }
+  return true;
 }
 
 bool RegistryExclusions::Excludes(const std::string* keyLines, int depth) const {
-  if (depth > MaxKeyDepth || !(depths_ >> depth & 1)) return false;
-  for (const auto& pattern : patterns_) {
-    if (static_cast<int>(pattern.size()) != depth) continue;
-    bool match = true;
-    for (int d = 1; d <= depth && match; ++d) {
-      const std::string& want = pattern[static_cast<size_t>(d) - 1];
-      match = want == "*" || CompareFolded(want, std::string_view(keyLines[d]).substr(1)) == 0;
-    }
-    if (match) return true;
-  }
+  if (depth > MaxKeyDepth || !(keyDepths_ >> depth & 1)) return false;
+  for (const auto& pattern : patterns_)
+    if (pattern.value.empty() && Matches(pattern, keyLines, depth)) return true;
   return false;
 }
 
+std::vector<std::string> RegistryExclusions::ExcludedValues(const std::string* keyLines,
+                                                             int depth) const {
+  std::vector<std::string> values;
+  if (depth > MaxKeyDepth || !(valueDepths_ >> depth & 1)) return values;
+  for (const auto& pattern : patterns_)
+    if (!pattern.value.empty() && Matches(pattern, keyLines, depth)) values.push_back(pattern.value);
+  return values;
+}
+
+namespace {
+
+int KeyLinesOf(const std::vector<std::u16string>& names, std::string* keyLines) {
+  const int depth = static_cast<int>(names.size() < MaxKeyDepth ? names.size() : MaxKeyDepth);
+  for (int d = 1; d <= depth; ++d) keyLines[d] = SnapshotKeyLine('a', names[static_cast<size_t>(d) - 1]);
+  return depth;
+}
+
+}  // namespace
+
 bool RegistryExclusions::ExcludesPath(const std::vector<std::u16string>& names) const {
   std::string keyLines[MaxKeyDepth + 2];
-  const int depth = static_cast<int>(names.size() < MaxKeyDepth ? names.size() : MaxKeyDepth);
-  for (int d = 1; d <= depth; ++d)
-    keyLines[d] = SnapshotKeyLine('a', names[static_cast<size_t>(d) - 1]);
+  const int depth = KeyLinesOf(names, keyLines);
   for (int d = 1; d <= depth; ++d)
     if (Excludes(keyLines, d)) return true;
   return false;
 }
 
+bool RegistryExclusions::ExcludesValue(const std::vector<std::u16string>& names,
+                                       const std::u16string& value) const {
+  std::string keyLines[MaxKeyDepth + 2];
+  const int depth = KeyLinesOf(names, keyLines);
+  const std::string escaped = EscapeRegistryText(value, true);
+  for (const auto& name : ExcludedValues(keyLines, depth))
+    if (CompareFolded(name, escaped) == 0) return true;
+  return false;
+}
+
 const std::vector<std::string>& RegistryExclusions::BuiltIn() {
   static const std::vector<std::string> keys = {
-      // Wine: a display-device key of every session, under its random name.
+      // Wine: a display-device key of every session, under its random name,
+      // and the date of the display adapter's driver, rewritten each session.
       "HKey_Local_Machine\\System\\CurrentControlSet\\Control\\Video\\*",
+      "HKey_Local_Machine\\System\\CurrentControlSet\\Control\\Class\\"
+      "{4D36E968-E325-11CE-BFC1-08002BE10318}\\*\\=DriverDateData",
+      // Windows and Wine: the number of the last service started.
+      "HKey_Local_Machine\\System\\CurrentControlSet\\Control\\ServiceCurrent",
       // Windows: the seed of the random-number generator, rewritten at will.
       "HKey_Local_Machine\\Software\\Microsoft\\Cryptography\\RNG",
       // Windows: background activity of each user, dated whenever a program runs.

@@ -9,6 +9,8 @@
 #include "shell/settings.h"
 #include "ui/messages.h"
 #include "ui/printing.h"
+#include "undo/registry_restore.h"
+#include "undo/registry_scripts.h"
 
 namespace {
 
@@ -63,6 +65,8 @@ TRapport::TRapport(HWND owner, TChoisir& chooser) : chooser_(chooser) {
                           " enregistre le rapport modifié");
   btnCompacter = button("Compacter", [this] { btnCompacterClick(); },
                         " supprime du rapport les fichiers non modifiés");
+  btnRegistre = button("&Registre", [this] { btnRegistreClick(); },
+                       " écrit les scripts qui annulent ou refont les modifications du registre");
   btnFermer = button("&Fermer", [this] { btnFermerClick(); }, " referme cette fenêtre");
   btnAide = button("Aide", [this] { btnAideClick(); }, HintHelp);
   BarreDEtat = AddHintBar(BarHeight);
@@ -102,7 +106,8 @@ void TRapport::FormResize() {
   const int buttonsY = height - BarHeight - Margin - ButtonHeight;
   Memo.Move(Margin, Margin, width - 2 * Margin, buttonsY - 2 * Margin);
   int x = Margin;
-  for (const Button* b : {&btnOuvrir, &btnImprimer, &btnEnregistrer, &btnCompacter, &btnFermer, &btnAide}) {
+  for (const Button* b : {&btnOuvrir, &btnImprimer, &btnEnregistrer, &btnCompacter, &btnRegistre,
+                          &btnFermer, &btnAide}) {
     b->Move(x, buttonsY, ButtonWidth, ButtonHeight);
     x += ButtonWidth + Gap;
   }
@@ -198,6 +203,21 @@ void TRapport::btnCompacterClick() {
     Memo.SetModified(wasModified);
   }
   Memo.ScrollToTop();
+}
+
+// The registry scripts of the report shown, as on the command line (/REG):
+// beside the report, named after it.
+void TRapport::btnRegistreClick() {
+  if (CurrentReport.empty() || !FileExists(CurrentReport)) return;
+  HourGlass busy;
+  if (WriteRegistryScriptsOfReport(CurrentReport))
+    ShowMessageBox("Les scripts " + UndoScriptNameOf(CurrentReport) + " (annuler) et " +
+                       RedoScriptNameOf(CurrentReport) +
+                       " (refaire) ont été écrits à côté du rapport.",
+                   MessageKind::Information, MessageButtons::Ok);
+  else
+    ShowMessageBox("Ce rapport n'a pas de modifications du registre qui puissent être écrites.",
+                   MessageKind::Warning, MessageButtons::Ok);
 }
 
 void TRapport::btnImprimerClick() {

@@ -15,13 +15,14 @@ class TRapport : public TForm {
  public:
   static constexpr const char* Title = "Pivalune 98 - Rapport";
   static constexpr int HelpContextViewer = 140;
-  static constexpr int MinimumWidth = 488, MinimumHeight = 396;
+  // Wide enough for its seven buttons.
+  static constexpr int MinimumWidth = 566, MinimumHeight = 396;
 
   TRapport(HWND owner, TChoisir& chooser);
   ~TRapport() override;
 
   ::Memo Memo;
-  Button btnOuvrir, btnImprimer, btnEnregistrer, btnCompacter, btnFermer, btnAide;
+  Button btnOuvrir, btnImprimer, btnEnregistrer, btnCompacter, btnRegistre, btnFermer, btnAide;
   Panel BarreDEtat;
 
   // The file name of the text shown: a plain name in the program directory.
@@ -38,6 +39,7 @@ class TRapport : public TForm {
   void btnImprimerClick();
   void btnEnregistrerClick();
   void btnCompacterClick();
+  void btnRegistreClick();
   void btnFermerClick();
   void btnAideClick();
 

@@ -7,7 +7,10 @@
 #include "recording/record_state.h"
 #include "recording/state_files.h"
 #include "services/wait_message.h"
+#include "undo/registry_restore.h"
 #include "undo/undo_run.h"
+#include "services/files.h"
+#include "services/io_error.h"
 #include "shell/program_state.h"
 #include "shell/settings.h"
 
@@ -127,6 +130,14 @@ void RestoreCommand(const std::string& reference) {
   settings::Write(settings::Text::Last, name + ".PV3");
 }
 
+// "/REG" and a report's name: its registry scripts beside it.
+void ScriptsCommand(const std::vector<std::string>& parameters) {
+  if (parameters.size() < 2 || parameters[1].empty()) return;
+  if (!FileExists(parameters[1])) throw IoError(ERROR_FILE_NOT_FOUND, "no report " + parameters[1]);
+  if (!WriteRegistryScriptsOfReport(parameters[1]))
+    throw IoError(ERROR_READ_FAULT, "no registry scripts of " + parameters[1]);
+}
+
 }  // namespace
 
 std::string DrivesOfType(char first, char last, unsigned type) {
@@ -178,10 +189,11 @@ void RunCommandLineMode(const std::vector<std::string>& parameters) {
   } hideAtEnd;
   if (parameters.empty() || parameters[0].size() < 4) return;
   const std::string reference = settings::Read(settings::Text::Bat);
-  switch (SwitchPosition(UpperFirst(parameters[0], 4), "/ENR/COM/RES")) {
+  switch (SwitchPosition(UpperFirst(parameters[0], 4), "/ENR/COM/RES/REG")) {
     case 1: RecordCommand(parameters, reference); break;
     case 5: CompareCommand(parameters, reference); break;
     case 9: RestoreCommand(reference); break;
+    case 13: ScriptsCommand(parameters); break;
     default: break;
   }
 }

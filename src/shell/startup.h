@@ -18,6 +18,7 @@ std::string DrivesOfType(char first, char last, unsigned type);
 // file layer raise IoError.
 void ResumeInterruptedAnalysis(const std::string& installationName);
 
-// "/ENR" with "/DIS:", "/FIC:", "/EXC:"; "/COM" with "/ACT"; "/RES". Nothing is
-// asked and no window is needed. Failures of the file layer raise IoError.
+// "/ENR" with "/DIS:", "/FIC:", "/EXC:"; "/COM" with "/ACT"; "/RES"; "/REG"
+// and a report's name (its registry scripts). Nothing is asked and no window
+// is needed. Failures of the file layer raise IoError.
 void RunCommandLineMode(const std::vector<std::string>& parameters);

@@ -3,13 +3,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <fstream>
 #include <string_view>
 
 #include "comparison/compare_states.h"
 #include "comparison/registry_comparison.h"
 #include "comparison/report_format.h"
 #include "services/folding.h"
+#include "services/text_file.h"
 #include "services/wait_message.h"
+#include "undo/registry_scripts.h"
 
 namespace {
 
@@ -169,8 +172,19 @@ void CollectRegistrySection(const ReportSection& section, RegistryChanges& chang
   // What Windows and Wine change by themselves is never taken back, also
   // from a report written before it was left out of comparisons.
   const RegistryExclusions& exclusions = RegistryExclusionsInForce();
-  for (auto& key : keys)
-    if (!exclusions.ExcludesPath(key.path)) changes.keys.push_back(std::move(key));
+  for (auto& key : keys) {
+    if (exclusions.ExcludesPath(key.path)) continue;
+    RegistryKeyChange kept = key;
+    kept.values.clear();
+    kept.valueTexts.clear();
+    for (size_t i = 0; i < key.values.size(); ++i)
+      if (!exclusions.ExcludesValue(key.path, key.values[i].second.name)) {
+        kept.values.push_back(key.values[i]);
+        kept.valueTexts.push_back(key.valueTexts[i]);
+      }
+    if (kept.marker == report::OldVersion && kept.values.empty()) continue;
+    changes.keys.push_back(std::move(kept));
+  }
 }
 
 void RestoreRegistry(const RegistryChanges& changes, LineSink& log) {
@@ -184,4 +198,28 @@ void RestoreRegistry(const RegistryChanges& changes, LineSink& log) {
   // before the keys that hold them; each key's values in report order.
   for (auto it = changes.keys.rbegin(); it != changes.keys.rend(); ++it) pass.Key(*it);
   log.WriteLine(CountText(pass.Changes()));
+}
+
+bool WriteRegistryScriptsOfReport(const std::string& reportName) {
+  std::ifstream in(reportName, std::ios::binary);
+  if (!in) return false;
+  RegistryChanges changes;
+  bool found = false;
+  try {
+    ReportSections report(in);
+    ReportSection section;
+    while (report.Next(section))
+      if (section.kind == report::HeadingKind::File && section.title == report::RegistryTitle) {
+        CollectRegistrySection(section, changes);
+        found = true;
+      }
+  } catch (const DamagedReport&) {
+    return false;
+  }
+  if (!found || changes.refused) return false;
+  TextFileWriter undo(UndoScriptNameOf(reportName)), redo(RedoScriptNameOf(reportName));
+  WriteRegistryScripts(changes.keys, undo, redo);
+  undo.Close();
+  redo.Close();
+  return true;
 }

@@ -19,3 +19,10 @@ void CollectRegistrySection(const ReportSection& section, RegistryChanges& chang
 // Deletes what the keys list as added and writes back what they list as
 // removed, the last key of the report first.
 void RestoreRegistry(const RegistryChanges& changes, LineSink& log);
+
+// Writes the registry scripts of a report beside it (UndoScriptNameOf,
+// RedoScriptNameOf): the changes of its registry block as the undo would
+// take them back, and as they were made. False when the report cannot be
+// read, has no registry block or one that is not whole; no script is
+// written then.
+bool WriteRegistryScriptsOfReport(const std::string& reportName);
