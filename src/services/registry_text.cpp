@@ -488,13 +488,13 @@ bool ScriptValueLine(const RegistryValueData& value, std::string& line) {
     line += "dword:" + HexNumber(static_cast<uint32_t>(LittleEndian(value.data)), 8);
   } else if (value.type == 3) {
     line += "hex:" + HexBytes(value.data);
-  } else if (value.type == 2 || value.type == 7) {
+  } else if (value.type == 1 || value.type == 2 || value.type == 7) {
     // Read back as CP1252 text and widened: written so.
     std::u16string units;
     for (size_t i = 0; i + 1 < value.data.size(); i += 2)
       units += static_cast<char16_t>(value.data[i] | value.data[i + 1] << 8);
     if (value.data.size() % 2 != 0 || !ToCp1252(units, cp1252)) return false;
-    line += (value.type == 2 ? "hex(2):" : "hex(7):") +
+    line += "hex(" + std::to_string(value.type) + "):" +
             HexBytes(std::vector<uint8_t>(cp1252.begin(), cp1252.end()));
   } else {
     char type[12];

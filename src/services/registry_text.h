@@ -83,9 +83,9 @@ bool ParseReportKeyPath(std::string_view text, std::vector<std::u16string>& name
 // REGEDIT4 syntax, CP1252: "[HKEY_LOCAL_MACHINE\Software\X]" or "[-...]",
 // "name"="text" (with "\\" and "\"" inside), "name"=dword:..., "name"=hex:...,
 // "name"=hex(n):..., "name"=- to delete. In these files the data of
-// hex(2) and hex(7) is CP1252 text, that of every other type its bytes.
-// False when the value cannot be written in CP1252 (a name or an
-// expandable or multi-string of other characters).
+// hex(1), hex(2) and hex(7) is CP1252 text, that of every other type its
+// bytes. False when the value cannot be written in CP1252 (a name or a
+// string of other characters).
 bool ScriptValueLine(const RegistryValueData& value, std::string& line);
 bool ScriptValueDeletion(const std::u16string& name, std::string& line);
 // "[HKEY_...]" for a key path of a report, "[-HKEY_...]" to delete it.
