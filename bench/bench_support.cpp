@@ -218,11 +218,14 @@ Options ParseOptions(int argc, char** argv) {
     else if (a == "--lines") o.lines = ParseInt(v, a);
     else if (a == "--small-lines") o.smallLines = ParseInt(v, a);
     else if (a == "--changes") o.changes = ParseInt(v, a);
+    else if (a == "--registry-keys") o.registryKeys = ParseInt(v, a);
+    else if (a == "--registry-values") o.registryValues = ParseInt(v, a);
     else throw std::runtime_error("unknown option " + a);
   }
   if (o.work.empty() && o.probe.empty())
     throw std::runtime_error("usage: --work DIR [--reps N] [--dirs N] [--files N] [--keys N]"
-                             " [--values N] [--lines N] [--small-lines N] [--changes N]");
+                             " [--values N] [--lines N] [--small-lines N] [--changes N]"
+                             " [--registry-keys N] [--registry-values N]");
   if (!o.work.empty() && o.work.back() != '\\') o.work += '\\';
   o.smallDirectories = std::min(o.smallDirectories, o.directories);
   return o;

@@ -133,6 +133,9 @@ struct Options {
   int lines = 1000000;
   int smallLines = 100000;
   int changes = 1000;
+  // The registry benchmark: keys and values of the large pair of snapshots.
+  long registryKeys = 700000;
+  long registryValues = 1200000;
   // Internal: the comparison benchmark's memory probe in a process of its
   // own ("old new result").
   std::vector<std::string> probe;

@@ -46,15 +46,14 @@ class SnapshotSide {
   void Advance() {
     for (;;) {
       has = false;
-      std::string raw;
       if (pending_) {
         pending_ = false;
-        raw = std::move(pendingLine_);
-      } else if (!Read(raw)) {
+        line.swap(pendingLine_);
+      } else if (!Read(line)) {
         return;
       }
-      if (raw.empty()) continue;
-      line = escaped_ ? std::move(raw) : CanonicalSnapshotLine(raw, false);
+      if (line.empty()) continue;
+      if (!escaped_) line = CanonicalSnapshotLine(line, false);
       has = true;
       Check();
       if (!Skipped()) return;
@@ -128,7 +127,7 @@ class RegistryMerge {
 
   void Enter(const std::string& keyLine) {
     const int depth = DepthOf(keyLine);
-    names_[depth] = keyLine.substr(1);
+    names_[depth].assign(keyLine, 1);
     depth_ = depth;
     headerDue_ = true;
   }
