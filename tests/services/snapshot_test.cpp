@@ -89,6 +89,9 @@ TEST(RegistrySnapshot, GoldenSnapshotOfAFixtureRegistry) {
   SetValue(lm, odd, "Huit octets", REG_QWORD, "");
   SetValue(lm, odd, "Ressources", REG_RESOURCE_LIST, "\x01\x02");
   SetValue(lm, odd, "Sans nom de type", 0x12345, "\xFF");
+  for (DWORD type : {REG_MULTI_SZ, REG_DWORD_BIG_ENDIAN, REG_LINK, REG_RESOURCE_LIST,
+                     REG_FULL_RESOURCE_DESCRIPTOR, REG_RESOURCE_REQUIREMENTS_LIST})
+    SetValue(lm, odd, "Vide de type " + std::to_string(type), type, "");
   {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(lm, L"Software\\Ostralec\\Exacts\\Grec \u03a9", 0, nullptr, 0,

@@ -275,3 +275,31 @@ TEST_F(ReportViewerTest, CancellingThePrintDialogPrintsNothing) {
   EXPECT_TRUE(enabledAgain);
   EXPECT_EQ(after, report);
 }
+
+// "Registre" writes the registry scripts of the report shown beside it and
+// says so; a report without a registry block gives none.
+TEST_F(ReportViewerTest, RegistreWritesTheRegistryScriptsOfTheReportShown) {
+  Write("MONJEU1.PV1", Text(RegistryOnlyReport));
+  Write("SANSREG.PV2", Text({"* Comparaison du 05/12/1998 à 14:03:07", "  par rapport au 01/12/1998 à 09:00:00",
+                             "", "Modifications au Catalogue de C:\\", " Aucune modification", "", ""}));
+  std::string said, refused;
+  settings::Write(settings::Text::Last, "MONJEU1.PV1");
+  ShowViewer([&](HWND w) {
+    Click(FindControl(w, "&Registre"));
+    said = AnswerMessageBox("Information", IDOK);
+    Click(FindControl(w, "&Fermer"));
+  });
+  settings::Write(settings::Text::Last, "SANSREG.PV2");
+  ShowViewer([&](HWND w) {
+    Click(FindControl(w, "&Registre"));
+    refused = AnswerMessageBox("Avertissement", IDOK);
+    Click(FindControl(w, "&Fermer"));
+  });
+  EXPECT_EQ(said, "Les scripts MONJEU1A.REG (annuler) et MONJEU1R.REG (refaire) ont été écrits à côté du rapport.");
+  EXPECT_EQ(ReadWholeFile(dir_ + "MONJEU1A.REG"),
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Mon Jeu]\r\n\"Version\"=-\r\n"
+            "\"Version\"=\"1.0\"\r\n\r\n");
+  EXPECT_TRUE(Exists("MONJEU1R.REG"));
+  EXPECT_EQ(refused, "Ce rapport n'a pas de modifications du registre qui puissent être écrites.");
+  EXPECT_FALSE(Exists("SANSREGA.REG"));
+}
