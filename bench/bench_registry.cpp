@@ -186,54 +186,10 @@ long ReadLineByLine(const std::string& name) {
   return lines;
 }
 
-struct ProbeResult {
-  size_t peakBefore = 0, peakAfter = 0, heapGrowth = 0;
-};
-
+// The memory probe: one comparison in a process of its own.
 int Probe(const std::vector<std::string>& files) {
   Exclusions();
-  ProbeResult r;
-  r.peakBefore = PeakWorkingSet();
-  HeapWatch heap;
-  CompareSnapshotPair(files[0], files[1], files[2] + ".rpt");
-  r.heapGrowth = heap.Growth();
-  r.peakAfter = PeakWorkingSet();
-  FILE* out = fopen(files[2].c_str(), "w");
-  if (!out) Fail("create " + files[2]);
-  fprintf(out, "%zu %zu %zu\n", r.peakBefore, r.peakAfter, r.heapGrowth);
-  fclose(out);
-  return 0;
-}
-
-ProbeResult RunProbe(const std::string& oldName, const std::string& newName,
-                     const std::string& resultName) {
-  char module[MAX_PATH];
-  GetModuleFileNameA(nullptr, module, MAX_PATH);
-  std::string command = "\"" + std::string(module) + "\" --probe \"" + oldName + "\" \"" +
-                        newName + "\" \"" + resultName + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    Fail("cannot start the memory probe");
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  if (code != 0) throw std::runtime_error("the memory probe failed");
-  ProbeResult r;
-  FILE* in = fopen(resultName.c_str(), "r");
-  if (!in || fscanf(in, "%zu %zu %zu", &r.peakBefore, &r.peakAfter, &r.heapGrowth) != 3)
-    throw std::runtime_error("no result from the memory probe");
-  fclose(in);
-  return r;
-}
-
-size_t FileSizeOrZero(const std::string& name) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return (static_cast<size_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return MemoryProbe(files, CompareSnapshotPair);
 }
 
 struct Pair {
@@ -273,8 +229,8 @@ int Bench(Run& run) {
   Progress("  %.1f s\n", Seconds() - t0);
 
   Progress("measuring the memory of a comparison...\n");
-  ProbeResult smallMemory = RunProbe(small.oldName, small.newName, run.dir + "\\small.mem");
-  ProbeResult largeMemory = RunProbe(large.oldName, large.newName, run.dir + "\\large.mem");
+  ProbeResult smallMemory = RunMemoryProbe(small.oldName, small.newName, run.dir + "\\small.mem");
+  ProbeResult largeMemory = RunMemoryProbe(large.oldName, large.newName, run.dir + "\\large.mem");
 
   Progress("timing the registry comparison...\n");
   const std::string reportName = run.dir + "\\LARGE.PV2";

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,19 @@ class DriveLink {
 // the same cache state. Beside the wall-clock time, the CPU time of this
 // process shows the engine's own work apart from the time spent waiting for
 // the Wine server.
+
+// The memory of one comparison, measured in a process of its own (this
+// program started again with --probe old new result), so that what the
+// benchmark generated and timed does not stand in it.
+struct ProbeResult {
+  size_t peakBefore = 0, peakAfter = 0, heapGrowth = 0;
+};
+ProbeResult RunMemoryProbe(const std::string& oldName, const std::string& newName,
+                           const std::string& resultName);
+// The probe's side: runs compare(old, new, report) and writes the result.
+int MemoryProbe(const std::vector<std::string>& files,
+                const std::function<void(const std::string&, const std::string&, const std::string&)>& compare);
+size_t FileSizeOrZero(const std::string& name);
 
 struct Pairing {
   std::vector<double> bare, engine, ratios, bareCpu, engineCpu;
