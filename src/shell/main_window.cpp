@@ -65,9 +65,10 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
     return window ? Handler([this, window] { window(this); }) : Handler();
   };
   btnInstaller = button("Installer", Picture::Installer, 0, 0,
-                        " contrôle l'installation ou le lancement d'une application", nullptr);
+                        " contrôle l'installation ou le lancement d'une application",
+                        open(commands_.install));
   btnEnregistrer = button("Enregistrer", Picture::Enregistrer, 1, 0,
-                          " enregistre l'état actuel des disques", nullptr);
+                          " enregistre l'état actuel des disques", open(commands_.record));
   btnConfiguration = button("Configurer", Picture::Configurer, 2, 0,
                             " permet de sélectionner les fichiers à surveiller",
                             open(commands_.configuration));
@@ -91,9 +92,11 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
   btnQuitter = button("Quitter", Picture::Quitter, 3, 2, " termine cette session de Pivalune",
                       [this] { btnQuitterClick(); });
   // The commands whose windows are not part of the program yet.
-  for (const Button* b : {&btnInstaller, &btnEnregistrer, &BitBtn1, &btnDesinstaller, &btnComparer,
-                          &btnNettoyer, &btnSecurite, &btnRestaurer})
+  for (const Button* b : {&BitBtn1, &btnDesinstaller, &btnComparer, &btnNettoyer, &btnSecurite,
+                          &btnRestaurer})
     b->SetEnabled(false);
+  btnInstaller.SetEnabled(static_cast<bool>(commands_.install));
+  btnEnregistrer.SetEnabled(static_cast<bool>(commands_.record));
   btnConfiguration.SetEnabled(static_cast<bool>(commands_.configuration));
   btnRapport.SetEnabled(static_cast<bool>(commands_.report));
   btnArchivage.SetEnabled(static_cast<bool>(commands_.archive));
@@ -103,10 +106,10 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
 
 void TPrincipal::BuildMenu() {
   HMENU fonctions = CreatePopupMenu();
-  Item(fonctions, MenuInstaller, "&Installer ou lancer...", false);
+  Item(fonctions, MenuInstaller, "&Installer ou lancer...", static_cast<bool>(commands_.install));
   Item(fonctions, MenuDesinstaller, "&Désinstaller ou nettoyer...", false);
   AppendMenuA(fonctions, MF_SEPARATOR, 0, nullptr);
-  Item(fonctions, MenuEnregistrer, "&Enregistrer l'état des disques...", false);
+  Item(fonctions, MenuEnregistrer, "&Enregistrer l'état des disques...", static_cast<bool>(commands_.record));
   Item(fonctions, MenuComparer, "&Comparer à un état enregistré...", false);
   Item(fonctions, MenuRestaurer, "&Restaurer un état enregistré...", false);
   AppendMenuA(fonctions, MF_SEPARATOR, 0, nullptr);
@@ -136,6 +139,8 @@ void TPrincipal::BuildMenu() {
   SetMenuBar(menu_);
 
   OnMenu(MenuQuitter, [this] { btnQuitterClick(); });
+  OnMenu(MenuInstaller, [this] { MenuInstallerClick(); });
+  OnMenu(MenuEnregistrer, [this] { MenuEnregistrerClick(); });
   OnMenu(MenuConfiguration, [this] { MenuConfigurationClick(); });
   OnMenu(MenuMessages, [this] { MenuMessagesClick(); });
   OnMenu(MenuArchivage, [this] { MenuArchivageClick(); });
@@ -144,6 +149,8 @@ void TPrincipal::BuildMenu() {
   OnMenu(MenuAPropos, [this] { MenuAProposClick(); });
 }
 
+void TPrincipal::MenuInstallerClick() { if (commands_.install) commands_.install(this); }
+void TPrincipal::MenuEnregistrerClick() { if (commands_.record) commands_.record(this); }
 void TPrincipal::MenuConfigurationClick() { if (commands_.configuration) commands_.configuration(this); }
 void TPrincipal::MenuMessagesClick() { if (commands_.messages) commands_.messages(this); }
 void TPrincipal::MenuRapportClick() { if (commands_.report) commands_.report(this); }

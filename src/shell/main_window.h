@@ -12,7 +12,7 @@ bool ArchiveReminderDue();
 // The windows the main window opens; each is set by the shell once that
 // window exists. A command without its window stays disabled.
 struct TPrincipalCommands {
-  std::function<void(TForm*)> configuration, messages, report, archive, about;
+  std::function<void(TForm*)> install, record, configuration, messages, report, archive, about;
 };
 
 class TPrincipal : public TForm {
@@ -35,6 +35,8 @@ class TPrincipal : public TForm {
 
  private:
   void BuildMenu();
+  void MenuInstallerClick();
+  void MenuEnregistrerClick();
   void MenuConfigurationClick();
   void MenuMessagesClick();
   void MenuRapportClick();
