@@ -86,7 +86,9 @@ TEST_F(MainWindow, CommandsWithoutTheirWindowYetAreDisabled) {
                           &main.btnArchivage, &main.btnConfiguration, &main.btnRapport})
     EXPECT_FALSE(b->Enabled()) << b->Text();
   EXPECT_TRUE(main.btnQuitter.Enabled());
-  TPrincipal withDialogs({[](TForm*) {}, [](TForm*) {}, [](TForm*) {}, nullptr, nullptr});
+  TPrincipalCommands dialogs;
+  dialogs.configuration = dialogs.messages = dialogs.report = [](TForm*) {};
+  TPrincipal withDialogs(dialogs);
   EXPECT_TRUE(withDialogs.btnConfiguration.Enabled());
   EXPECT_TRUE(withDialogs.btnRapport.Enabled());
 }
@@ -125,7 +127,9 @@ TEST_F(MainWindow, ReminderAsksAtEveryActivation) {
   MakeFiles(5, 6);
   Program.ConfirmLevel = 3;
   int archives = 0;
-  TPrincipal main({nullptr, nullptr, nullptr, [&](TForm*) { ++archives; }, nullptr});
+  TPrincipalCommands commands;
+  commands.archive = [&](TForm*) { ++archives; };
+  TPrincipal main(commands);
   int asked = 0;
   bool askedAgainAtOnce = false;
   // Wine takes up to two seconds to take a box off an Xvfb display without
