@@ -14,7 +14,19 @@ std::string LaunchDirectoryOf(const std::string& commandLine) {
   return slash == std::string::npos ? "" : program.substr(0, slash);
 }
 
-bool LaunchAndWait(const std::string& commandLine) {
+LaunchedProgram::~LaunchedProgram() { Close(); }
+
+void LaunchedProgram::Close() {
+  for (HANDLE* h : {&process_, &job_, &port_})
+    if (*h) {
+      CloseHandle(*h);
+      *h = nullptr;
+    }
+}
+
+bool LaunchedProgram::Start(const std::string& commandLine) {
+  Close();
+  ended_ = false;
   std::string cmd = commandLine;
   std::string dir = LaunchDirectoryOf(commandLine);
   STARTUPINFOA si{};
@@ -22,16 +34,76 @@ bool LaunchAndWait(const std::string& commandLine) {
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_SHOWDEFAULT;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                      nullptr, dir.empty() ? nullptr : dir.c_str(), &si, &pi))
+  // Started suspended, so that it is in the job before it can start anything.
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE,
+                      NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr,
+                      dir.empty() ? nullptr : dir.c_str(), &si, &pi))
     return false;
+  process_ = pi.hProcess;
+  job_ = CreateJobObjectA(nullptr, nullptr);
+  port_ = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+  JOBOBJECT_ASSOCIATE_COMPLETION_PORT link{};
+  link.CompletionKey = job_;
+  link.CompletionPort = port_;
+  bool inJob = job_ && port_ &&
+               SetInformationJobObject(job_, JobObjectAssociateCompletionPortInformation, &link,
+                                       sizeof link) &&
+               AssignProcessToJobObject(job_, process_);
+  if (!inJob) {
+    // Without a job the program itself is all that can be waited for.
+    if (job_) CloseHandle(job_);
+    if (port_) CloseHandle(port_);
+    job_ = port_ = nullptr;
+  }
+  ResumeThread(pi.hThread);
   CloseHandle(pi.hThread);
-  // The caller's thread stays busy until the program ends; a wait on the
-  // handle gives the same result as polling its exit code without pause.
-  DWORD code = STILL_ACTIVE;
-  while (GetExitCodeProcess(pi.hProcess, &code) && code == STILL_ACTIVE)
-    WaitForSingleObject(pi.hProcess, INFINITE);
-  CloseHandle(pi.hProcess);
+  return true;
+}
+
+bool LaunchedProgram::Ended() {
+  if (!process_ || ended_) return ended_ || !process_;
+  if (!job_) {
+    DWORD code = STILL_ACTIVE;
+    ended_ = !GetExitCodeProcess(process_, &code) || code != STILL_ACTIVE;
+    return ended_;
+  }
+  DWORD message = 0;
+  ULONG_PTR key = 0;
+  LPOVERLAPPED overlapped = nullptr;
+  while (GetQueuedCompletionStatus(port_, &message, &key, &overlapped, 0))
+    if (message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) ended_ = true;
+  if (!ended_) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting,
+                                  sizeof accounting, nullptr))
+      ended_ = accounting.ActiveProcesses == 0;
+  }
+  return ended_;
+}
+
+void LaunchedProgram::WaitUntilEnded() {
+  if (!process_) return;
+  if (!job_) {
+    WaitForSingleObject(process_, INFINITE);
+    ended_ = true;
+    return;
+  }
+  while (!Ended()) {
+    DWORD message = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED overlapped = nullptr;
+    if (GetQueuedCompletionStatus(port_, &message, &key, &overlapped, 1000) &&
+        message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
+      ended_ = true;
+  }
+}
+
+bool LaunchAndWait(const std::string& commandLine) {
+  LaunchedProgram program;
+  if (!program.Start(commandLine)) return false;
+  // The caller's thread stays busy until the program and what it started
+  // have ended.
+  program.WaitUntilEnded();
   return true;
 }
 

@@ -71,6 +71,25 @@ TEST(Processes, LaunchAndWaitRunsAQuotedProgramInItsDirectoryWithItsArguments) {
   EXPECT_EQ(lines[5], "C:\\a\\b");
 }
 
+// A program that starts another and ends at once has not ended while the
+// other runs: the wait lasts until no process it started is left.
+TEST(Processes, AProgramHasEndedOnlyWhenWhatItStartedHasEnded) {
+  std::string dir = ScratchDirectory();
+  ASSERT_TRUE(CopyFileA(EchoArgsProgram().c_str(), (dir + "setup.exe").c_str(), FALSE));
+  ASSERT_TRUE(LaunchAndWait("\"" + dir + "setup.exe\" --handover sortie.txt"));
+  EXPECT_EQ(LinesOf(ReadWholeFile(dir + "sortie.txt")).size(), 3u)
+      << "the call returned before the second process had ended";
+
+  LaunchedProgram program;
+  ASSERT_TRUE(program.Start("\"" + dir + "setup.exe\" --handover encore.txt"));
+  Sleep(200);  // the first process has ended by now; the second is in its pause
+  EXPECT_FALSE(program.Ended());
+  EXPECT_FALSE(GetFileAttributesA((dir + "encore.txt").c_str()) != INVALID_FILE_ATTRIBUTES);
+  for (int waited = 0; waited < 10000 && !program.Ended(); waited += 50) Sleep(50);
+  EXPECT_TRUE(program.Ended());
+  EXPECT_TRUE(GetFileAttributesA((dir + "encore.txt").c_str()) != INVALID_FILE_ATTRIBUTES);
+}
+
 TEST(Processes, LaunchAndWaitRunsAnUnquotedProgramInItsDirectory) {
   std::string dir = ScratchDirectory() + "Outils\\";
   MakeFixtureDirectory(dir);

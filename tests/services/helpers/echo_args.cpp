@@ -3,12 +3,28 @@
 // Line 1 is the working directory, line 2 the raw command line, then one
 // line per argument. The file is written under a temporary name and renamed
 // only after a pause, so a caller that does not wait for the end sees no file.
+// With "--handover" first, it starts itself again with the other arguments
+// and ends at once, as a setup that hands its work to another process does.
 #include <windows.h>
 
 #include <string>
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
+  if (std::string(argv[1]) == "--handover") {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = "\"" + std::string(self) + "\"";
+    for (int i = 2; i < argc; ++i) command += " \"" + std::string(argv[i]) + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+      return 5;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return 0;
+  }
   char dir[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, dir);
   std::string text = std::string(dir) + "\r\n" + GetCommandLineA() + "\r\n";
