@@ -6,6 +6,7 @@
 
 #include "services/io_error.h"
 #include "services/wait_message.h"
+#include "comparison/install_wizard.h"
 #include "comparison/report_viewer.h"
 #include "recording/running_apps_dialog.h"
 #include "shell/about_box.h"
@@ -49,6 +50,10 @@ struct LongLivedWindows {
 // them, and exist by the time a command can run.
 TPrincipalCommands CommandsOf(const std::unique_ptr<LongLivedWindows>& windows) {
   TPrincipalCommands commands;
+  commands.install = [&windows](TForm* caller) {
+    TAssInst wizard(caller ? caller->Handle() : nullptr, windows->viewer, windows->replacedFiles);
+    ShowDialogInstead(caller, wizard);
+  };
   commands.configuration = [&windows](TForm* caller) {
     ShowDialogInstead(caller, windows->configuration);
   };

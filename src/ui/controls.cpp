@@ -17,3 +17,12 @@ std::string ListBox::Item(int index) const {
   SendMessageA(h_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
   return text.data();
 }
+
+std::string ComboBox::Item(int index) const {
+  LRESULT length = SendMessageA(h_, CB_GETLBTEXTLEN, index, 0);
+  if (length == CB_ERR) return "";
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  SendMessageA(h_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(length));
+  return text;
+}

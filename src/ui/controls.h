@@ -76,3 +76,16 @@ class ListBox : public Control {
   int Selected() const { return static_cast<int>(SendMessageA(h_, LB_GETCURSEL, 0, 0)); }
   void Select(int index) const { SendMessageA(h_, LB_SETCURSEL, index, 0); }
 };
+
+class ComboBox : public Control {
+ public:
+  using Control::Control;
+  void Clear() const { SendMessageA(h_, CB_RESETCONTENT, 0, 0); }
+  int Add(const std::string& item) const {
+    return static_cast<int>(SendMessageA(h_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str())));
+  }
+  int Count() const { return static_cast<int>(SendMessageA(h_, CB_GETCOUNT, 0, 0)); }
+  std::string Item(int index) const;
+  int Selected() const { return static_cast<int>(SendMessageA(h_, CB_GETCURSEL, 0, 0)); }
+  void Select(int index) const { SendMessageA(h_, CB_SETCURSEL, index, 0); }
+};

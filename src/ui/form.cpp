@@ -245,6 +245,15 @@ Panel TForm::AddHintBar(int height) {
 
 void TForm::SetHint(const Control& control, const std::string& hint) { hints_[control.Handle()] = hint; }
 
+void TForm::OnNotify(const Control& control, WORD code, Handler handler) {
+  commands_[control.Id() | (code << 16)] = std::move(handler);
+}
+
+ComboBox TForm::AddComboBox(int x, int y, int w, int h, const std::string& hint) {
+  return ComboBox(AddControl("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, x, y, w, h,
+                             hint));
+}
+
 void TForm::SetFont(const Control& control, HFONT font) {
   SendMessageA(control.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
@@ -350,9 +359,11 @@ LRESULT TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND: {
       int id = LOWORD(wParam);
       int code = HIWORD(wParam);
-      auto it = commands_.find(code == LBN_DBLCLK && lParam ? id | (LBN_DBLCLK << 16) : id);
-      bool isClick = !lParam || code == BN_CLICKED || code == LBN_DBLCLK;
-      if (it != commands_.end() && isClick) {
+      // Clicks are bound to the control's id, its other notifications
+      // (a double click, a changed selection or text) to id and code.
+      const bool isClick = !lParam || code == BN_CLICKED;
+      auto it = commands_.find(isClick ? id : id | (code << 16));
+      if (it != commands_.end()) {
         Handler handler = it->second;  // the handler may replace the map entry
         handler();
         return 0;

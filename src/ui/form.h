@@ -84,12 +84,17 @@ class TForm {
   Memo AddMemo(int x, int y, int w, int h, bool readOnly, const std::string& hint = "");
   ListBox AddListBox(int x, int y, int w, int h, bool sorted, bool multiSelect,
                      const std::string& hint = "", Handler doubleClick = nullptr);
+  // A drop-down list; h is the height of the open list.
+  ComboBox AddComboBox(int x, int y, int w, int h, const std::string& hint = "");
   // The status bar: a lowered panel along the bottom edge; the mouse over
   // it or over the bare window clears it.
   Panel AddHintBar(int height = 22);
 
   void SetHint(const Control& control, const std::string& hint);
   void OnMenu(int id, Handler handler) { commands_[id] = std::move(handler); }
+  // A notification of a control other than its click: LBN_SELCHANGE,
+  // EN_CHANGE, CBN_SELCHANGE...
+  void OnNotify(const Control& control, WORD code, Handler handler);
   void StartTimer(UINT_PTR id, UINT milliseconds, Handler tick);
   void StopTimer(UINT_PTR id);
   // Within FormActivate: true at the first activation after the form was

@@ -28,6 +28,11 @@ class TWizard : public TForm {
  public:
   char Current = 0, Next = 0, Previous = 0;
 
+  std::vector<Label> Texte;  // Texte[0] is Texte1
+  Control Image;
+  Button BtnAide, BtnConfig, BtnPrecedent, BtnSuivant, BtnAnnuler;
+  Panel BarredEtat;
+
   // The Configuration button opens the configuration dialog, which the
   // shell provides.
   static void SetConfigurationDialog(std::function<void(TForm* caller)> open);
@@ -43,11 +48,6 @@ class TWizard : public TForm {
   // Runs the work of a step: hourglass, navigation disabled, the window
   // repainted first so that the step's texts are seen.
   void RunWork(const std::function<void()>& work);
-
-  std::vector<Label> Texte;  // Texte[0] is Texte1
-  Control Image;
-  Button BtnAide, BtnConfig, BtnPrecedent, BtnSuivant, BtnAnnuler;
-  Panel BarredEtat;
 
   void FormActivate() override;
   virtual void BtnSuivantClick() { ShowStep(Next); }

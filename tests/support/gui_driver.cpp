@@ -151,3 +151,40 @@ std::string HintAt(HWND dialog, HWND bar, POINT client, const std::string& expec
   }
   return text;
 }
+
+namespace {
+std::string ClassName(HWND window) {
+  char cls[64] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  return cls;
+}
+
+void Notify(HWND control, WORD code) {
+  SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code),
+               reinterpret_cast<LPARAM>(control));
+}
+}  // namespace
+
+bool ChooseItem(HWND list, const std::string& item) {
+  const bool combo = _stricmp(ClassName(list).c_str(), "ComboBox") == 0;
+  const LRESULT index = SendMessageA(list, combo ? CB_FINDSTRINGEXACT : LB_FINDSTRINGEXACT,
+                                     static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item.c_str()));
+  if (index < 0) return false;
+  SendMessageA(list, combo ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+  Notify(list, combo ? CBN_SELCHANGE : LBN_SELCHANGE);
+  return true;
+}
+
+void DoubleClickItem(HWND list) { Notify(list, LBN_DBLCLK); }
+
+void TypeText(HWND edit, const std::string& text) {
+  for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds) {
+  for (int waited = 0; waited <= milliseconds; waited += 50) {
+    if (condition()) return true;
+    Sleep(50);
+  }
+  return condition();
+}

@@ -48,3 +48,14 @@ void EndWindow(HWND window);
 // modal result. The window is closed if the script left it open.
 int DriveModal(const std::function<int()>& showModal, const std::string& title,
                const std::function<void(HWND)>& script);
+
+// Chooses the item of that text in a list box or a drop-down list as the
+// user would: the selection, then the notification its window gets. False
+// when the list has no such item.
+bool ChooseItem(HWND list, const std::string& item);
+// Double-clicks the selected item of a list box (its notification).
+void DoubleClickItem(HWND list);
+// Types a text into an edit box, one character at a time.
+void TypeText(HWND edit, const std::string& text);
+// Waits up to `milliseconds` until `condition` holds; answers whether it did.
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds);
