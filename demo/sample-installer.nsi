@@ -6,7 +6,13 @@ Name "Exemple"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Exemple"
 RequestExecutionLevel admin
+; -DSILENT: silent without /S, for a test that starts it as the install
+; wizard does, with no arguments.
+!ifdef SILENT
+SilentInstall silent
+!else
 SilentInstall normal
+!endif
 
 Section "Exemple"
   SetOutPath "$INSTDIR"

@@ -5,7 +5,8 @@
 # from one run to the next; never the user's ~/.wine), and started there
 # without arguments. Returns when the program and what it started have ended.
 # PV_DESKTOP=1024x768 shows it inside Wine's virtual desktop, for a display
-# without a window manager.
+# without a window manager. Drive A: is a diskette holding a sample
+# installer, to watch through "Installer".
 set -eu
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,7 +22,21 @@ use_own_prefix "$base"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Préfixe Wine du programme : $WINEPREFIX (création)"
   $wine wineboot --init </dev/null >/dev/null 2>&1
+  # What the first installation watches: drive C:, WIN.INI and the
+  # registry (the configuration dialog changes it).
+  key='HKCU\Software\Ostralec\Pivalune'
+  $wine reg add "$key" /v Drives /t REG_SZ /d C /f >/dev/null
+  $wine reg add "$key" /v Type /t REG_SZ /d WR /f >/dev/null
 fi
+
+# A diskette in drive A: with the sample installer, for "Installer".
+diskette=$base/disquette
+mkdir -p "$diskette"
+if [ ! -f "$diskette/exemple-installation.exe" ] && command -v makensis >/dev/null; then
+  makensis -V2 -INPUTCHARSET UTF8 "-DOUTFILE=$diskette/exemple-installation.exe" "$root/demo/sample-installer.nsi"
+fi
+ln -sfn "$diskette" "$WINEPREFIX/dosdevices/a:"
+echo "Disquette A: : $diskette (exemple-installation.exe, un installateur d'exemple)"
 
 install_program "$program"
 echo "pivalune.exe installé dans $install_dir ; démarrage"

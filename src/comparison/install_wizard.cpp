@@ -140,11 +140,17 @@ void TAssInst::FileListBoxChange() {
   if (Current == 'A') BtnSuivant.SetEnabled(!SelectedFile().empty());
 }
 
-void TAssInst::ShowFileChooser(bool on) {
+// Which of the page's own controls show: the file chooser on page A, the
+// name and the mode on page B, neither on the others. Each page sets them
+// all, so that any page can be shown from any other.
+void TAssInst::ShowPageControls(bool chooser, bool nameAndMode) {
   for (const Control* c : {static_cast<const Control*>(&FileListBox), static_cast<const Control*>(&DirectoryListBox),
                            static_cast<const Control*>(&DriveComboBox), static_cast<const Control*>(&Label1),
                            static_cast<const Control*>(&Label2), static_cast<const Control*>(&Label3)})
-    c->SetVisible(on);
+    c->SetVisible(chooser);
+  Nom.SetVisible(nameAndMode);
+  Installation.SetVisible(nameAndMode);
+  Lancement.SetVisible(nameAndMode);
 }
 
 // ---- the name and the mode ----------------------------------------------------
@@ -174,57 +180,52 @@ void TAssInst::SelectMode(int mode) {
 // ---- pages ---------------------------------------------------------------------------
 
 void TAssInst::DefinePages() {
-  auto showNameAndMode = [this](bool on) {
-    Nom.SetVisible(on);
-    Installation.SetVisible(on);
-    Lancement.SetVisible(on);
-  };
   std::vector<WizardStep> pages;
   WizardStep a = Page('A', {" Choisissez un disque et un répertoire, puis le fichier", "que vous voulez lancer."});
   a.next = 'B';
   a.previousEnabled = false;
   a.configurationVisible = false;
-  a.enter = [this, showNameAndMode] {
+  a.enter = [this] {
     readyToRecord_ = true;
+    ShowPageControls(true, false);
     BtnAnnuler.SetText("Annuler");
-    BtnAnnuler.SetVisible(true);
     BtnAnnuler.SetEnabled(true);
-    showNameAndMode(false);
-    ShowFileChooser(true);
-    FileListBoxChange();
+    FileListBoxChange();  // Texte9 and "Suivant >" follow the file chosen
   };
   pages.push_back(a);
 
   WizardStep b = Page('B', {" Indiquez le nom que vous voulez donner au rapport",
-                     "d'installation; il vous servira plus tard à retrouver", "ce fichier."});
+                            "d'installation; il vous servira plus tard à retrouver", "ce fichier."});
   b.next = 'C';
   b.previous = 'A';
   b.configurationVisible = false;
-  b.enter = [this, showNameAndMode] {
-    ShowFileChooser(false);
+  b.enter = [this] {
+    ShowPageControls(false, true);
     Texte9.SetText("");
-    showNameAndMode(true);
     BtnSuivant.SetEnabled(!Nom.Text().empty());
     Nom.Focus();
   };
   pages.push_back(b);
 
   WizardStep c = Page('C', {" Si vous voulez modifier les disques et les fichiers",
-                     Quoted("à surveiller, cliquez sur ", "Configuration", "."), "",
-                     " Vous devriez cocher tous les éléments qui risquent d'être", "modifiés."});
+                            Quoted("à surveiller, cliquez sur ", "Configuration", "."), "",
+                            " Vous devriez cocher tous les éléments qui risquent d'être", "modifiés."});
   c.next = 'D';
   c.previous = 'B';
-  c.enter = [this, showNameAndMode] {
+  c.enter = [this] {
+    ShowPageControls(false, false);
+    Texte9.SetText("");
     BtnConfig.SetText("Configuration");
-    showNameAndMode(false);
   };
   pages.push_back(c);
 
   WizardStep d = Page('D', {" Pivalune enregistre l'état de votre système pour effectuer",
-                     "une comparaison après l'installation."});
+                            "une comparaison après l'installation."});
   d.next = 'E';
   d.configurationVisible = false;
   d.enter = [this] {
+    ShowPageControls(false, false);
+    Texte9.SetText("");
     if (!readyToRecord_) return;
     BtnPrecedent.SetEnabled(false);
     BtnSuivant.SetEnabled(false);
@@ -235,30 +236,30 @@ void TAssInst::DefinePages() {
   pages.push_back(d);
 
   WizardStep e = Page('E', {" Pivalune lance le programme sélectionné.", " Lorsque l'installation sera terminée, cliquez",
-                     Quoted("sur ", "Suivant", ".")});
+                            Quoted("sur ", "Suivant", ".")});
   e.next = 'G';
   e.previousEnabled = false;
-  e.nextEnabled = false;
+  e.nextEnabled = false;  // until the timer sees the program end
   e.configurationVisible = false;
   e.enter = [this] {
-    BtnAnnuler.SetText("Interrompre");
-    BtnAnnuler.SetVisible(true);
-    BtnAnnuler.SetEnabled(true);
+    ShowPageControls(false, false);
     Texte9.SetText(Quoted("Si le programme se bloque, cliquez sur ", "Interrompre", "."));
+    BtnAnnuler.SetText("Interrompre");
+    BtnAnnuler.SetEnabled(true);
   };
   pages.push_back(e);
 
   WizardStep f = Page('F', {" Vous avez interrompu l'analyse, sans doute parce que", "le programme lancé s'était bloqué.",
-                     "", "Quittez Pivalune, installez normalement votre application,",
-                     "puis relancez Pivalune et suivez les indications qui", "apparaîtront à l'écran."});
+                            "", "Quittez Pivalune, installez normalement votre application,",
+                            "puis relancez Pivalune et suivez les indications qui", "apparaîtront à l'écran."});
   f.next = 'G';
   f.previousEnabled = false;
   f.nextEnabled = false;
   f.configurationVisible = false;
   f.enter = [this] {
+    ShowPageControls(false, false);
     Texte9.SetText("");
     BtnAnnuler.SetText("Annuler");
-    BtnAnnuler.SetVisible(true);
     BtnAnnuler.SetEnabled(true);
   };
   pages.push_back(f);
@@ -269,15 +270,22 @@ void TAssInst::DefinePages() {
   g.nextEnabled = false;
   g.configurationVisible = false;
   g.cancelVisible = false;
-  g.enter = [this] { Texte9.SetText(""); };
+  g.enter = [this] {
+    ShowPageControls(false, false);
+    Texte9.SetText("");
+  };
   pages.push_back(g);
 
   WizardStep h = Page('H', {Quoted(" L'installation est terminée. Cliquez sur ", "Rapport", ""),
-                     "pour voir le résultat de l'analyse."});
+                            "pour voir le résultat de l'analyse."});
   h.previousEnabled = false;
   h.finish = true;
   h.cancelVisible = false;
-  h.enter = [this] { BtnConfig.SetText("Rapport"); };
+  h.enter = [this] {
+    ShowPageControls(false, false);
+    Texte9.SetText("");
+    BtnConfig.SetText("Rapport");
+  };
   pages.push_back(h);
   DefineSteps(std::move(pages));
 }

@@ -46,7 +46,7 @@ class TAssInst : public TWizard {
 
  private:
   void DefinePages();
-  void ShowFileChooser(bool on);
+  void ShowPageControls(bool chooser, bool nameAndMode);
   void FillDrives();
   void FillDirectory();
   void DriveComboBoxChange();
