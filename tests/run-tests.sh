@@ -10,6 +10,15 @@ run=$root/$build/testrun
 
 . "$root/tools/wine-env.sh"
 
+# The diskettes of the tests are small mounts inside the run's prefix; a
+# run killed outright may have left some.
+unmount_diskettes() {
+  [ -d "$run" ] || return 0
+  findmnt -rn -o TARGET | awk -v r="$run/" 'index($0, r) == 1' | sort -r | while read -r target; do
+    umount "$target" 2>/dev/null || umount -l "$target" 2>/dev/null || true
+  done
+}
+unmount_diskettes
 rm -rf "$run"
 use_own_prefix "$run"
 export TZ=UTC                    # fixture dates are given in local time
@@ -17,6 +26,7 @@ export PV_TEST_RUN=$run
 
 cleanup() {
   wineserver -k 2>/dev/null || true
+  unmount_diskettes
   stop_xvfb
 }
 trap cleanup EXIT

@@ -8,6 +8,11 @@ std::string ReportExtension(uint8_t analysisMode) {
   return analysisMode <= 1 ? ".PV1" : ".PV2";
 }
 
+bool IsReportFileName(std::string_view name) {
+  const std::string text(name);
+  return PosFolded(".PV1", text) > 0 || PosFolded(".PV2", text) > 0 || PosFolded(".PV3", text) > 0;
+}
+
 std::string HeaderLine(uint8_t analysisMode, std::string_view appName, std::string_view dateText) {
   std::string app(appName), date(dateText);
   switch (analysisMode) {

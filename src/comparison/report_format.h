@@ -28,6 +28,9 @@ constexpr std::string_view RegistryTitle = "Base de registres";
 
 // ".PV1" for an installation or launch analysis (modes 0 and 1), else ".PV2".
 std::string ReportExtension(uint8_t analysisMode);
+// A report or an undo log: the name holds ".PV1", ".PV2" or ".PV3", letters
+// compared without regard to case (lists take "x.pv2" too).
+bool IsReportFileName(std::string_view name);
 // The first header line; dateText is "le dd/mm/yyyy à hh:nn:ss".
 std::string HeaderLine(uint8_t analysisMode, std::string_view appName, std::string_view dateText);
 // Modes 2 and 3 only: "  par rapport au " + what follows " le " in the

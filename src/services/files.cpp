@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string_view>
 #include <vector>
 
 #include "services/io_error.h"
@@ -358,4 +359,40 @@ uint64_t LastWriteTimeOf(const std::string& name) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(WideName(name).c_str(), GetFileExInfoStandard, &data)) return 0;
   return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool FreeBytesOf(const std::string& root, uint64_t& bytes, int& errorCode) {
+  ULARGE_INTEGER available{}, total{}, free{};
+  if (!GetDiskFreeSpaceExA(root.c_str(), &available, &total, &free)) {
+    errorCode = static_cast<int>(GetLastError());
+    bytes = 0;
+    return false;
+  }
+  bytes = available.QuadPart;
+  errorCode = 0;
+  return true;
+}
+
+int MediaErrorCode(const std::string& path, int code) {
+  if (path.size() < 3 || path[1] != ':' || path[2] != '\\') return code;
+  const std::string root = path.substr(0, 3);
+  // Wine may also call a diskette drive it first meets empty no drive at all.
+  const UINT type = GetDriveTypeA(root.c_str());
+  const bool diskette = type == DRIVE_REMOVABLE ||
+                        (type == DRIVE_NO_ROOT_DIR && (root[0] == 'A' || root[0] == 'B' || root[0] == 'a' || root[0] == 'b'));
+  const bool missingDiskette = diskette && GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES;
+  return missingDiskette ? ERROR_NOT_READY : code;
+}
+
+bool ReadFirstLine(const std::string& name, std::string& line) {
+  HANDLE h = OpenRaw(name, GENERIC_READ, OPEN_EXISTING);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  char buffer[512];
+  DWORD got = 0;
+  bool ok = ReadFile(h, buffer, sizeof buffer, &got, nullptr) != 0;
+  CloseHandle(h);
+  if (!ok) return false;
+  std::string_view text(buffer, got);
+  line = std::string(text.substr(0, text.find_first_of("\r\n")));
+  return true;
 }

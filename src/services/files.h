@@ -45,6 +45,10 @@ uint32_t FileCrc32(const std::string& name);
 // The size and CRC-32 of a whole file, read in large blocks; false when the
 // file cannot be opened or read.
 bool FileSizeAndCrc32(const std::string& name, uint64_t& size, uint32_t& crc);
+// The first line of a file, without its line end; only the beginning of
+// the file is read (a title line of a large report). False when the file
+// cannot be opened or read.
+bool ReadFirstLine(const std::string& name, std::string& line);
 // The whole contents of a file; false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& name, std::string& bytes);
 // Gives a file new contents without ever leaving it half written: the bytes
@@ -72,3 +76,11 @@ class DirectoryDateKept {
 bool RenameFileReplacing(const std::string& from, const std::string& to);
 // The same CRC over bytes in memory, for callers that already hold them.
 uint32_t Crc32Update(uint32_t crc, const void* data, size_t length);
+
+// The free bytes of the drive of a root ("A:\"); false, with the system's
+// error code, when the drive cannot be reached (no diskette in it).
+bool FreeBytesOf(const std::string& root, uint64_t& bytes, int& errorCode);
+// The code a disk error on a path is shown with. Wine answers "path not
+// found" for a diskette drive with no diskette where Windows answers "not
+// ready": a removable drive whose root cannot be reached has no diskette.
+int MediaErrorCode(const std::string& path, int code);

@@ -17,14 +17,6 @@ constexpr const char* HintFichiers = " cochez les fichiers à analyser";
 constexpr const char* HintExclure = " vous pouvez inscrire le nom d'un répertoire à ne pas analyser";
 constexpr const char* HintCorbeille = " cochez la case pour activer cette option";
 
-// The label's "&" underlines its letter, which then moves the focus into
-// the control created right after it.
-void ShowMnemonic(const Label& label) {
-  LONG_PTR style = GetWindowLongPtrA(label.Handle(), GWL_STYLE);
-  SetWindowLongPtrA(label.Handle(), GWL_STYLE, style & ~static_cast<LONG_PTR>(SS_NOPREFIX));
-  InvalidateRect(label.Handle(), nullptr, TRUE);
-}
-
 bool Contains(const std::string& letters, char letter) {
   return letters.find(letter) != std::string::npos;
 }

@@ -171,8 +171,10 @@ bool TPrincipal::FormCloseQuery() {
                         MessageButtons::OkCancel) == IDOK;
 }
 
+// The main window is hidden for good by now: the archive dialog is shown
+// on its own, not in its place.
 void TPrincipal::FormDestroyQuery() {
-  if (ArchiveReminderDue() && commands_.archive) commands_.archive(this);
+  if (ArchiveReminderDue() && commands_.archive) commands_.archive(nullptr);
 }
 
 bool TPrincipal::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "comparison/report_format.h"
 #include "services/files.h"
 #include "services/folding.h"
 #include "shell/program_state.h"
@@ -16,37 +17,6 @@ constexpr int Margin = 8, Gap = 6, ButtonWidth = 75, ButtonHeight = 25, BarHeigh
 constexpr int ListHeight = 224;
 // The title, and room for an eight-plus-three file name after it.
 constexpr int ListColumns = static_cast<int>(ChooserTitleWidth) + 12;
-
-bool IsReportName(const std::string& name) {
-  return PosFolded(".PV2", name) > 0 || PosFolded(".PV1", name) > 0 || PosFolded(".PV3", name) > 0;
-}
-
-// The first line of a file, without its line end. Only the beginning of
-// the file is read: the list shows no more than 65 characters of it, and a
-// report can be large.
-bool ReadFirstLine(const std::string& name, std::string& line) {
-  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  char buffer[512];
-  DWORD got = 0;
-  bool ok = ReadFile(h, buffer, sizeof buffer, &got, nullptr) != 0;
-  CloseHandle(h);
-  if (!ok) return false;
-  std::string_view text(buffer, got);
-  line = std::string(text.substr(0, text.find_first_of("\r\n")));
-  return true;
-}
-
-int CharacterWidth(HFONT font) {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
-  TEXTMETRICA metrics{};
-  GetTextMetricsA(dc, &metrics);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  return metrics.tmAveCharWidth > 0 ? metrics.tmAveCharWidth : 7;
-}
 
 }  // namespace
 
@@ -68,7 +38,7 @@ HFONT CreateReportFont() {
 
 TChoisir::TChoisir(HWND owner) {
   listFont_ = CreateReportFont();
-  const int listWidth = ListColumns * CharacterWidth(listFont_) + GetSystemMetrics(SM_CXVSCROLL) + 6;
+  const int listWidth = ListColumns * AverageCharacterWidth(listFont_) + GetSystemMetrics(SM_CXVSCROLL) + 6;
   const int width = listWidth + 2 * Margin;
   const int buttonsY = Margin + ListHeight + Margin;
   const int height = buttonsY + ButtonHeight + Margin + BarHeight;
@@ -116,7 +86,7 @@ void TChoisir::FillList() {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       const std::string name = found.cFileName;
-      if (!IsReportName(name)) continue;
+      if (!report::IsReportFileName(name)) continue;
       const std::string path = Program.StorageLocation + name;
       std::string firstLine;
       if (!FileExists(path) || !ReadFirstLine(path, firstLine)) continue;

@@ -6,8 +6,10 @@
 
 #include "services/io_error.h"
 #include "services/wait_message.h"
+#include "comparison/archive_dialog.h"
 #include "comparison/install_wizard.h"
 #include "comparison/report_viewer.h"
+#include "recording/record_wizard.h"
 #include "recording/running_apps_dialog.h"
 #include "shell/about_box.h"
 #include "shell/configuration_dialog.h"
@@ -29,12 +31,12 @@
 namespace {
 
 // The long-lived windows, created in this order after the main window and
-// kept until the end. The archive dialog and the undo's print notice come
-// with their subsystems.
+// kept until the end. The undo's print notice comes with its subsystem.
 struct LongLivedWindows {
   explicit LongLivedWindows(HWND owner)
-      : chooser(owner), configuration(owner), wait(owner), viewer(owner, chooser),
+      : archive(owner), chooser(owner), configuration(owner), wait(owner), viewer(owner, chooser),
         restart(owner), messages(owner), runningApps(owner), replacedFiles(owner) {}
+  TTransferer archive;
   TChoisir chooser;
   TConfiguration configuration;
   TWaitWindow wait;
@@ -54,6 +56,11 @@ TPrincipalCommands CommandsOf(const std::unique_ptr<LongLivedWindows>& windows) 
     TAssInst wizard(caller ? caller->Handle() : nullptr, windows->viewer, windows->replacedFiles);
     ShowDialogInstead(caller, wizard);
   };
+  commands.record = [](TForm* caller) {
+    TAssEnreg wizard(caller ? caller->Handle() : nullptr);
+    ShowDialogInstead(caller, wizard);
+  };
+  commands.archive = [&windows](TForm* caller) { ShowDialogInstead(caller, windows->archive); };
   commands.configuration = [&windows](TForm* caller) {
     ShowDialogInstead(caller, windows->configuration);
   };

@@ -26,3 +26,9 @@ std::string ComboBox::Item(int index) const {
   text.resize(static_cast<size_t>(length));
   return text;
 }
+
+void ShowMnemonic(const Label& label) {
+  LONG_PTR style = GetWindowLongPtrA(label.Handle(), GWL_STYLE);
+  SetWindowLongPtrA(label.Handle(), GWL_STYLE, style & ~static_cast<LONG_PTR>(SS_NOPREFIX));
+  InvalidateRect(label.Handle(), nullptr, TRUE);
+}

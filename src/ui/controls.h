@@ -41,6 +41,9 @@ class CheckBox : public Button {
 
 using RadioButton = CheckBox;
 using Label = Control;
+// Underlines the letter after "&" in a label's text, which then moves the
+// focus into the control made right after the label.
+void ShowMnemonic(const Label& label);
 using GroupBox = Control;
 using Panel = Control;  // a lowered panel: a sunken static text
 
@@ -75,6 +78,10 @@ class ListBox : public Control {
   std::string Item(int index) const;
   int Selected() const { return static_cast<int>(SendMessageA(h_, LB_GETCURSEL, 0, 0)); }
   void Select(int index) const { SendMessageA(h_, LB_SETCURSEL, index, 0); }
+  // Lists where several lines can be selected.
+  bool IsSelected(int index) const { return SendMessageA(h_, LB_GETSEL, index, 0) > 0; }
+  void SetSelected(int index, bool on) const { SendMessageA(h_, LB_SETSEL, on, index); }
+  int SelectedCount() const { return static_cast<int>(SendMessageA(h_, LB_GETSELCOUNT, 0, 0)); }
 };
 
 class ComboBox : public Control {

@@ -48,6 +48,16 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM param) {
 
 HFONT DefaultFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
+int AverageCharacterWidth(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return metrics.tmAveCharWidth > 0 ? metrics.tmAveCharWidth : 7;
+}
+
 TForm::~TForm() {
   if (h_) {
     SetWindowLongPtrA(h_, GWLP_USERDATA, 0);
@@ -181,10 +191,10 @@ CheckBox TForm::AddCheckBox(const std::string& text, int x, int y, int w, int h,
 }
 
 RadioButton TForm::AddRadioButton(const std::string& text, int x, int y, int w, int h,
-                                  const std::string& hint, bool firstOfGroup) {
+                                  const std::string& hint, bool firstOfGroup, Handler click) {
   return RadioButton(AddControl("BUTTON", text,
                                 WS_TABSTOP | BS_AUTORADIOBUTTON | (firstOfGroup ? WS_GROUP : 0), x,
-                                y, w, h, hint));
+                                y, w, h, hint, std::move(click)));
 }
 
 Label TForm::AddLabel(const std::string& text, int x, int y, int w, int h, const std::string& hint) {

@@ -69,7 +69,8 @@ class TForm {
   CheckBox AddCheckBox(const std::string& text, int x, int y, int w, int h,
                        const std::string& hint = "", Handler click = nullptr);
   RadioButton AddRadioButton(const std::string& text, int x, int y, int w, int h,
-                             const std::string& hint = "", bool firstOfGroup = false);
+                             const std::string& hint = "", bool firstOfGroup = false,
+                             Handler click = nullptr);
   Label AddLabel(const std::string& text, int x, int y, int w, int h, const std::string& hint = "");
   // A lowered panel: sunken frame, left-aligned caption. Made after the
   // controls it frames, it lies under them (the mouse finds them first).
@@ -159,3 +160,5 @@ class HourGlass {
 
 // The font every control uses.
 HFONT DefaultFont();
+// The average width of a character of a font, for lists of fixed columns.
+int AverageCharacterWidth(HFONT font);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "shell/main_window.h"
 #include "shell/program_state.h"
 #include "support/gui_driver.h"
@@ -91,6 +94,55 @@ TEST_F(MainWindow, CommandsWithoutTheirWindowYetAreDisabled) {
   TPrincipal withDialogs(dialogs);
   EXPECT_TRUE(withDialogs.btnConfiguration.Enabled());
   EXPECT_TRUE(withDialogs.btnRapport.Enabled());
+}
+
+// The id of the menu item of that text, in any of the main menu's lists.
+UINT MenuItemId(HMENU bar, const std::string& text) {
+  for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+    HMENU list = GetSubMenu(bar, i);
+    for (int j = 0; list && j < GetMenuItemCount(list); ++j) {
+      char item[128] = {};
+      GetMenuStringA(list, j, item, sizeof item, MF_BYPOSITION);
+      if (text == item) return GetMenuItemID(list, j);
+    }
+  }
+  return 0;
+}
+
+TEST_F(MainWindow, ButtonAndMenuItemGiveTheSameCommand) {
+  Program.ConfirmLevel = 1;
+  std::vector<std::string> given;
+  TPrincipalCommands commands;
+  TPrincipal* mainWindow = nullptr;
+  auto command = [&](const char* name) {
+    return [&given, &mainWindow, name](TForm* caller) {
+      given.push_back(std::string(name) + (caller == mainWindow ? "" : " (other caller)"));
+    };
+  };
+  commands.install = command("install");
+  commands.record = command("record");
+  commands.archive = command("archive");
+  TPrincipal main(commands);
+  mainWindow = &main;
+  ASSERT_TRUE(main.Created());
+  main.Show();
+  EXPECT_TRUE(main.btnInstaller.Enabled());
+  EXPECT_TRUE(main.btnEnregistrer.Enabled());
+  EXPECT_TRUE(main.btnArchivage.Enabled());
+  const HMENU bar = GetMenu(main.Handle());
+  const std::pair<const Button*, const char*> pairs[] = {
+      {&main.btnInstaller, "&Installer ou lancer..."},
+      {&main.btnEnregistrer, "&Enregistrer l'état des disques..."},
+      {&main.btnArchivage, "&Archivage..."},
+  };
+  for (const auto& [button, item] : pairs) {
+    SendMessageA(button->Handle(), BM_CLICK, 0, 0);
+    const UINT id = MenuItemId(bar, item);
+    ASSERT_NE(id, 0u) << item;
+    EXPECT_NE(GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED, static_cast<UINT>(MF_GRAYED)) << item;
+    SendMessageA(main.Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+  }
+  EXPECT_EQ(given, (std::vector<std::string>{"install", "install", "record", "record", "archive", "archive"}));
 }
 
 TEST_F(MainWindow, ReminderCountsFivePerStateAndOnePerReport) {

@@ -135,23 +135,33 @@ TEST(SecondInstance, SaysTheProgramRunsAndBringsTheFirstForward) {
   EXPECT_EQ(WaitForTopLevel("Pivalune 98", 0, "", 0).count, 1);
 }
 
-TEST(ProgramWindows, TheConfigurationButtonShowsItsDialogInPlaceOfTheMainWindow) {
+// Each command of the main window shows its window in place of the main
+// window, which comes back when it is closed.
+TEST(ProgramWindows, TheMainWindowsButtonsShowTheirWindowsInItsPlace) {
   const ProgramDirectory installed;
   ASSERT_TRUE(installed.copied);
   Instance instance(installed.program, installed.dir);
   ASSERT_TRUE(instance.Started());
   const HWND main = MainWindowOf(instance);
   ASSERT_NE(main, nullptr);
-  HWND button = FindWindowExA(main, nullptr, "Button", "Configurer");
-  ASSERT_NE(button, nullptr);
-  PostMessageA(button, BM_CLICK, 0, 0);
-  Found dialog = WaitForTopLevel("Pivalune 98 - Configuration", instance.Pid(), "", 10000);
-  ASSERT_NE(dialog.window, nullptr);
-  EXPECT_FALSE(IsWindowVisible(main));
-  HWND cancel = FindWindowExA(dialog.window, nullptr, "Button", "Annuler");
-  ASSERT_NE(cancel, nullptr);
-  PostMessageA(cancel, BM_CLICK, 0, 0);
-  for (int i = 0; i < 200 && !IsWindowVisible(main); ++i) Sleep(50);
-  EXPECT_TRUE(IsWindowVisible(main));
-  EXPECT_FALSE(IsWindowVisible(dialog.window));
+  const std::pair<const char*, const char*> commands[] = {
+      {"Configurer", "Pivalune 98 - Configuration"},
+      {"Installer", "Pivalune 98 - Installer ou lancer une application"},
+      {"Enregistrer", "Pivalune 98 - Enregistrer l'état actuel"},
+      {"Archiver", "Pivalune 98 - Archivage"},
+  };
+  for (const auto& [caption, title] : commands) {
+    HWND button = FindWindowExA(main, nullptr, "Button", caption);
+    ASSERT_NE(button, nullptr) << caption;
+    PostMessageA(button, BM_CLICK, 0, 0);
+    Found dialog = WaitForTopLevel(title, instance.Pid(), "", 10000);
+    ASSERT_NE(dialog.window, nullptr) << caption;
+    EXPECT_FALSE(IsWindowVisible(main)) << caption;
+    HWND cancel = FindWindowExA(dialog.window, nullptr, "Button", "Annuler");
+    ASSERT_NE(cancel, nullptr) << caption;
+    PostMessageA(cancel, BM_CLICK, 0, 0);
+    for (int i = 0; i < 200 && !IsWindowVisible(main); ++i) Sleep(50);
+    EXPECT_TRUE(IsWindowVisible(main)) << caption;
+    EXPECT_FALSE(IsWindowVisible(dialog.window)) << caption;
+  }
 }
