@@ -11,7 +11,9 @@ tool=$root/$build/tools/pv_screenshots.exe
 out=$root/$build/screenshots
 run=$root/$build/screenshots-run
 windows="TSplash TPrincipal TConfiguration TAvertissement TChoisir TRapport TAutresApps
-TReStart TAttention TWaitWindow TWizard ShowMessageBox"
+TReStart TAttention TWaitWindow ShowMessageBox TTransferer
+TAssEnreg-A TAssEnreg-B TAssEnreg-C TAssEnreg-D
+TAssInst-A TAssInst-B TAssInst-C TAssInst-D TAssInst-E TAssInst-F TAssInst-G TAssInst-H"
 
 [ -f "$tool" ] || { echo "screenshots: $tool is missing (make build)" >&2; exit 1; }
 

@@ -17,8 +17,11 @@
 #include <thread>
 #include <vector>
 
+#include "comparison/archive_dialog.h"
+#include "comparison/install_wizard.h"
 #include "comparison/report_viewer.h"
 #include "png_file.h"
+#include "recording/record_wizard.h"
 #include "recording/running_apps_dialog.h"
 #include "services/wait_message.h"
 #include "shell/configuration_dialog.h"
@@ -306,44 +309,34 @@ void PrepareProgram() {
   settings::Write(settings::Text::Last, "ASYK3DD.PV1");
 }
 
-// The frame of every wizard, at the size and with the first step of the
-// record wizard.
-class TSampleWizard : public TWizard {
+// The record wizard at one of its steps. Step D is shown as while the
+// recording runs; nothing is recorded (the recording runs from "Terminer").
+class TShotRecordWizard : public TAssEnreg {
  public:
-  TSampleWizard() {
-    if (!CreateWizard(nullptr, "Pivalune 98 - Enregistrer l'état actuel", 450, 304, 6, 3, 30)) return;
-    WizardStep a;
-    a.letter = 'A';
-    a.texts = {" Pivalune va enregistrer l'état actuel de votre système;",
-               "cela vous permettra de voir plus tard ce qui a été modifié,",
-               "et éventuellement d'annuler ces modifications.",
-               "",
-               " Cliquez sur \"Configuration\" si vous voulez changer",
-               "la liste des éléments à surveiller."};
-    a.next = 'B';
-    a.previousEnabled = false;
-    WizardStep b;
-    b.letter = 'B';
-    b.texts = {"", " Il reste 12 345 678 Ko libres sur le disque C.", "",
-               " Pivalune peut avoir besoin de plus de 2 Mo pour stocker", "ses fichiers temporaires."};
-    b.configurationVisible = false;
-    WizardStep c;
-    c.letter = 'C';
-    c.texts = {"", " Où voulez-vous conserver les fichiers créés ?"};
-    c.finish = true;
-    DefineSteps({a, b, c});
-    ShowStep('A');
-  }
-  HWND ConfigurationButton() const { return BtnConfig.Handle(); }
-  // The texts of the other steps are checked too; the picture is of the first.
-  void CheckOtherSteps() {
-    for (char step : {'B', 'C'}) {
-      ShowStep(step);
-      ReportCutTexts(Handle());
-    }
-    ShowStep('A');
+  TShotRecordWizard() : TAssEnreg(nullptr) {}
+  void Step(char letter) {
+    if (letter == 'C') Disquedur.SetChecked(true);
+    ShowStep(letter);
   }
 };
+
+bool ShootRecordWizard(char step, const std::string& path) {
+  TShotRecordWizard wizard;
+  return Shoot(wizard, path, [&] { wizard.Show(); }, step == 'A' ? wizard.BtnConfig.Handle() : nullptr,
+               [&] { wizard.Step(step); });
+}
+
+// The archive dialog with the reports of the program directory, a state,
+// and two lines selected.
+bool ShootArchiveDialog(const std::string& path) {
+  WriteFixture("ASYK3DA.000", {"* le 05/12/1998 à 13:58:41", "{C_MCAWIR_\\\\}", "Catalogue de C:\\"});
+  TTransferer dialog(nullptr);
+  return Shoot(dialog, path, [&] { dialog.Show(); }, dialog.Deplacer.Handle(), [&] {
+    dialog.Liste.SetSelected(1, true);
+    dialog.Liste.SetSelected(2, true);
+    SendMessageA(dialog.Deplacer.Handle(), BM_CLICK, 0, 0);
+  });
+}
 
 // The question of a message box answered on another thread once it has
 // been captured.
@@ -370,6 +363,42 @@ bool ShootMessageBox(const std::string& path) {
                  MessageKind::Information, MessageButtons::YesNo);
   camera.join();
   return shot;
+}
+
+// A notification as the control would send it to its window.
+void Notify(const Control& control, WORD code) {
+  SendMessageA(GetParent(control.Handle()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control.Handle()), code),
+               reinterpret_cast<LPARAM>(control.Handle()));
+}
+
+// One page of the install wizard, with what a user has chosen by then; no
+// page records or starts anything (the recording runs only after page A).
+bool ShootInstallWizard(char page, const std::string& path) {
+  TChoisir chooser(nullptr);
+  TRapport viewer(nullptr, chooser);
+  TAttention warning(nullptr);
+  TAssInst wizard(nullptr, viewer, warning);
+  wizard.Current = page;
+  return Shoot(wizard, path, [&] { wizard.Show(); }, wizard.BtnSuivant.Handle(), [&] {
+    switch (page) {
+      case 'A':
+        wizard.ChooseDirectory("C:\\windows\\");
+        wizard.FileListBox.Select(static_cast<int>(
+            SendMessageA(wizard.FileListBox.Handle(), LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>("notepad.exe"))));
+        Notify(wizard.FileListBox, LBN_SELCHANGE);
+        break;
+      case 'B':
+        wizard.Nom.SetText("Mon Jeu");
+        wizard.Installation.SetChecked(true);
+        break;
+      case 'D':  // as while the recording runs
+        for (const Button* b : {&wizard.BtnPrecedent, &wizard.BtnSuivant, &wizard.BtnAnnuler}) b->SetEnabled(false);
+        break;
+      default:
+        break;
+    }
+  });
 }
 
 bool ShootWindow(const std::string& name, const std::string& path) {
@@ -437,11 +466,9 @@ bool ShootWindow(const std::string& name, const std::string& path) {
     TWaitWindow wait(nullptr);
     return Shoot(wait, path, [&] { wait.Show("Recherche des fichiers partagés (DLL,...)"); });
   }
-  if (name == "TWizard") {
-    TSampleWizard wizard;
-    return Shoot(wizard, path, [&] { wizard.Show(); }, wizard.ConfigurationButton(),
-                 [&] { wizard.CheckOtherSteps(); });
-  }
+  if (name.starts_with("TAssEnreg-") && name.size() == 11) return ShootRecordWizard(name.back(), path);
+  if (name == "TTransferer") return ShootArchiveDialog(path);
+  if (name.starts_with("TAssInst-") && name.size() == 10) return ShootInstallWizard(name.back(), path);
   if (name == "ShowMessageBox") return ShootMessageBox(path);
   std::fprintf(stderr, "pv_screenshots: no window %s\n", name.c_str());
   return false;
