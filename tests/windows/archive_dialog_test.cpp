@@ -234,6 +234,7 @@ TEST_F(ArchiveDialogTest, CopyMoveAndDeleteStatesAndReportsBetweenTheHardDiskAnd
   WriteState(program_, "ASYK3DD", 5);
   WriteState(program_, "BBBBBBB", 1);
   WriteReport(program_, "ASYK3DE.PV1", "Installation de Mon Jeu le 05/12/1998 à 14:03:07");
+  WriteReport(program_, "ASYK3DF.PV3", "Désinstallation de Mon Jeu le 06/12/1998 à 14:03:07");
   settings::Write(settings::Text::Pred, "ASYK3DD");
   settings::Write(settings::Text::Succ, "BBBBBBB");
   settings::Write(settings::Text::Last, "ASYK3DE.PV1");
@@ -241,15 +242,17 @@ TEST_F(ArchiveDialogTest, CopyMoveAndDeleteStatesAndReportsBetweenTheHardDiskAnd
   // Copy a state and a report: both sides hold them.
   EXPECT_EQ(Operate(dialog_->Copier, {"BBBBBBB.000", "ASYK3DE.PV1"}), "");
   EXPECT_EQ(FilesIn(diskette.Folder()), (Strings{"ASYK3DE.PV1", "BBBBBBB.000", "BBBBBBB.001"}));
-  EXPECT_EQ(FilesIn(program_).size(), 9u);
+  EXPECT_EQ(FilesIn(program_).size(), 10u);
   EXPECT_EQ(settings::Read(settings::Text::Pred), "");
   EXPECT_EQ(settings::Read(settings::Text::Succ), "");
   EXPECT_EQ(settings::Read(settings::Text::Last), "");
 
-  // Move a state of an index and five members: all six go.
-  EXPECT_EQ(Operate(dialog_->Deplacer, {"ASYK3DD.000"}), "");
+  // Move a state of an index and five members, and a log: all seven go.
+  settings::Write(settings::Text::Last, "ASYK3DF.PV3");
+  EXPECT_EQ(Operate(dialog_->Deplacer, {"ASYK3DD.000", "ASYK3DF.PV3"}), "");
+  EXPECT_EQ(settings::Read(settings::Text::Last), "");
   Strings expected = StateFiles("ASYK3DD", 5);
-  for (const char* name : {"ASYK3DE.PV1", "BBBBBBB.000", "BBBBBBB.001"}) expected.push_back(name);
+  for (const char* name : {"ASYK3DE.PV1", "ASYK3DF.PV3", "BBBBBBB.000", "BBBBBBB.001"}) expected.push_back(name);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(FilesIn(diskette.Folder()), expected);
   EXPECT_EQ(FilesIn(program_), (Strings{"ASYK3DE.PV1", "BBBBBBB.000", "BBBBBBB.001"}));
@@ -262,7 +265,7 @@ TEST_F(ArchiveDialogTest, CopyMoveAndDeleteStatesAndReportsBetweenTheHardDiskAnd
     Click(dialog_->btnOK.Handle());
   });
   EXPECT_EQ(FilesIn(program_).size(), 9u);
-  EXPECT_EQ(FilesIn(diskette.Folder()).size(), 9u);
+  EXPECT_EQ(FilesIn(diskette.Folder()).size(), 10u);
   EXPECT_EQ(Program.StorageLocation, "A:\\") << "the source stays the storage location";
 
   // Deleting asks first at level 3, and "Non" keeps everything.
@@ -276,7 +279,7 @@ TEST_F(ArchiveDialogTest, CopyMoveAndDeleteStatesAndReportsBetweenTheHardDiskAnd
   Program.ConfirmLevel = 1;
   EXPECT_EQ(Operate(dialog_->Supprimer, {"BBBBBBB.000"}), "");
   EXPECT_TRUE(FilesIn(program_).empty());
-  EXPECT_EQ(FilesIn(diskette.Folder()).size(), 9u) << "deleting from the hard disk leaves the diskette";
+  EXPECT_EQ(FilesIn(diskette.Folder()).size(), 10u) << "deleting from the hard disk leaves the diskette";
 }
 
 TEST_F(ArchiveDialogTest, OkWithoutASelectionSaysSoAndStaysOpen) {

@@ -72,7 +72,8 @@ class RecordWizardTest : public ScratchProgramTest {
     // Two large profiles: their copies count for nothing in the size the
     // wizard compares with the diskette's room.
     WriteFixtureFile(machine_ + "WINDOWS\\WIN.INI", "[mail]\r\n" + std::string(40000, ';') + "\r\n", old);
-    WriteFixtureFile(machine_ + "WINDOWS\\SYSTEM.INI", "[boot]\r\n" + std::string(40000, ';') + "\r\n", old);
+    WriteFixtureFile(machine_ + "WINDOWS\\SYSTEM.INI", "[boot]\r\n" + std::string(40000, ';') + "\r\n", old,
+                     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     MakeFixtureDirectory(program_);
     Program.ProgramDirectory = program_;
     SetCurrentDirectoryA(program_.c_str());
@@ -227,6 +228,17 @@ TEST_F(RecordWizardTest, AStateForADisketteIsMovedThere) {
   ASSERT_EQ(states.size(), 1u);
   ExpectWholeState(diskette.Folder(), states[0]);
   EXPECT_EQ(FilesIn(diskette.Folder()), 4) << "the index, the catalogue and two profiles";
+  // The copy of SYSTEM.INI has its date and attributes, on the diskette too.
+  std::ifstream in(diskette.Folder() + states[0] + ".000", std::ios::binary);
+  const int member = ReadStateIndex(in).NumberOf("K:\\WINDOWS\\SYSTEM.INI");
+  ASSERT_GT(member, 0);
+  WIN32_FILE_ATTRIBUTE_DATA copy{}, original{};
+  ASSERT_TRUE(GetFileAttributesExA((diskette.Folder() + states[0] + MemberSuffix(member)).c_str(),
+                                   GetFileExInfoStandard, &copy));
+  ASSERT_TRUE(GetFileAttributesExA((machine_ + "WINDOWS\\SYSTEM.INI").c_str(), GetFileExInfoStandard, &original));
+  EXPECT_EQ(CompareFileTime(&copy.ftLastWriteTime, &original.ftLastWriteTime), 0);
+  EXPECT_EQ(copy.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+            static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(settings::Read(settings::Text::Pred), "AVANTXX") << "a diskette's state is no before state";
   EXPECT_EQ(settings::Read(settings::Text::Bat), "REFEREN");
   EXPECT_EQ(Program.StorageLocation, "A:\\");
