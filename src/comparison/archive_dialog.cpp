@@ -27,18 +27,9 @@ constexpr const char* HintFichiers = " sélectionnez un ou plusieurs fichiers";
 
 bool IsStateIndexName(std::string_view name) { return name.find(".000") != std::string_view::npos; }
 
-std::string WithBackslash(std::string directory) {
-  if (!directory.empty() && directory.back() != '\\') directory += '\\';
-  return directory;
-}
-
-// The directory of a place: the program directory for the hard disk.
-std::string DirectoryOf(const std::string& place) {
-  if (!place.empty()) return place;
-  char current[MAX_PATH] = {};
-  GetCurrentDirectoryA(MAX_PATH, current);
-  return WithBackslash(current);
-}
+// The directory of a place: the program directory, which is the current
+// directory, for the hard disk.
+std::string DirectoryOf(const std::string& place) { return place.empty() ? CurrentDirectoryPath() : place; }
 
 }  // namespace
 
@@ -206,7 +197,7 @@ void TTransferer::FillList() {
   DeB.SetChecked(source != FirstRoot && source == SecondRoot);
   DeC.SetChecked(source != FirstRoot && source != SecondRoot);
   if (OperationChosen != OperationDelete) CheckDestination();
-  const std::string directory = source.empty() ? WithBackslash(Program.ProgramDirectory) : source;
+  const std::string directory = source.empty() ? Program.ProgramDirectory : source;
   WIN32_FIND_DATAA found;
   HANDLE h = FindFirstFileA((directory + "*.*").c_str(), &found);
   if (h == INVALID_HANDLE_VALUE) return;

@@ -53,11 +53,6 @@ size_t MemberTitleCount(const std::string& indexPath) {
   return in ? ReadStateIndex(in).titles.size() : 0;
 }
 
-std::string WithBackslash(std::string directory) {
-  if (!directory.empty() && directory.back() != '\\') directory += '\\';
-  return directory;
-}
-
 }  // namespace
 
 std::vector<std::string> StateFileNames(const std::string& directory, const std::string& baseName) {
@@ -133,11 +128,17 @@ void DeleteStateIn(const std::string& directory, const std::string& baseName) {
   DeleteFiles(directory, ExistingStateFileNames(directory, baseName));
 }
 
-void TransferStateFiles(const std::string& baseName, TransferDirection direction) {
-  ShowWaitMessage("Transfert des fichiers en cours.");
+std::string CurrentDirectoryPath() {
   char current[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, current);
-  const std::string programSide = WithBackslash(current);
+  std::string directory = current;
+  if (!directory.empty() && directory.back() != '\\') directory += '\\';
+  return directory;
+}
+
+void TransferStateFiles(const std::string& baseName, TransferDirection direction) {
+  ShowWaitMessage("Transfert des fichiers en cours.");
+  const std::string programSide = CurrentDirectoryPath();
   const std::string storage = Program.StorageLocation;
   if (direction == TransferDirection::ToStorage) TransferState(programSide, storage, baseName, true);
   else TransferState(storage, programSide, baseName, false);

@@ -32,6 +32,10 @@ void DeleteFiles(const std::string& directory, const std::vector<std::string>& n
 // stopped half-way leaves no state that a list would show.
 void DeleteStateIn(const std::string& directory, const std::string& baseName);
 
+// The current directory, ending with "\": the program directory's side of
+// a transfer.
+std::string CurrentDirectoryPath();
+
 // Between the program directory and the storage location: towards the
 // storage location the state is moved, back from it copied (it stays on
 // the diskette).
