@@ -102,8 +102,13 @@ bool ParseStateHeaderLine(std::string_view line, StateHeader& header) {
 std::string StateLabel(std::string_view firstIndexLine, std::string_view caption,
                        std::string_view indexFileName) {
   std::string_view date = firstIndexLine.substr(firstIndexLine.size() < 2 ? firstIndexLine.size() : 2);
-  std::string label = PadRight(std::string(caption) + std::string(date), 70).substr(0, 70);
+  std::string label = PadRight(std::string(caption) + std::string(date), StateLabelWidth).substr(0, StateLabelWidth);
   return label + std::string(indexFileName);
+}
+
+std::string StateBaseOfLabel(std::string_view label) {
+  std::string_view name = label.substr(label.size() < StateLabelWidth ? label.size() : StateLabelWidth);
+  return std::string(name.substr(0, name.find('.')));
 }
 
 std::string FormatCatalogueEntry(std::string_view name, uint64_t size, int32_t packedTime,

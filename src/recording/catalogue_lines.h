@@ -32,6 +32,10 @@ constexpr const char* LabelCaptionRecorded = "Etat enregistré ";
 constexpr const char* LabelCaptionDisks = "Etat des disques ";
 std::string StateLabel(std::string_view firstIndexLine, std::string_view caption,
                        std::string_view indexFileName);
+constexpr size_t StateLabelWidth = 70;
+// The base name of the state a label names: the file name after the first
+// 70 characters, up to its dot.
+std::string StateBaseOfLabel(std::string_view label);
 
 // Sizes are written whole: a file of 2 GB or more keeps its true size.
 std::string FormatCatalogueEntry(std::string_view name, uint64_t size,

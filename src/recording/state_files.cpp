@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "recording/catalogue.h"
+#include "recording/state_transfer.h"
 #include "services/files.h"
 #include "services/io_error.h"
 #include "services/text_lines.h"
@@ -82,8 +83,29 @@ void ReadStateHeader(const std::string& baseName) {
 }
 
 void DeleteStateFiles(const std::string& baseName) {
-  for (int n = 0; n <= 999; ++n)
-    if (!DeleteFileForced(StateFileName(baseName + MemberSuffix(n)))) break;
+  const std::string directory = CurrentDirectoryPath();
+  for (const std::string& name : StateFileNames(directory, baseName)) DeleteFileForced(directory + name);
+}
+
+void ListRecordedStates(const std::string& caption, const std::function<void(const std::string&)>& add) {
+  const std::string directory = Program.ProgramDirectory;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((directory + "*.000").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return;
+  std::vector<std::string> names;
+  do
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  while (FindNextFileA(h, &found));
+  FindClose(h);
+  for (const std::string& name : names) {
+    std::string firstLine;
+    if (!FileExists(directory + name)) continue;
+    if (!ReadFirstLine(directory + name, firstLine)) {
+      const DWORD code = GetLastError();
+      throw IoError(code ? static_cast<int>(code) : ERROR_READ_FAULT, "cannot read " + directory + name);
+    }
+    add(StateLabel(firstLine, caption, name));
+  }
 }
 
 std::string UnfinishedStateFileName(const std::string& baseName, int member) {

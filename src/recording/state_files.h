@@ -1,6 +1,7 @@
 // Operations on recorded states in the program directory (the current
 // directory): naming, reading the header, deleting.
 #pragma once
+#include <functional>
 #include <string>
 
 #include "recording/catalogue_lines.h"
@@ -12,8 +13,15 @@ std::string RecordingDateText();
 // Loads Program.RecordDrives, RecordTypes and the exclusion list from line 2
 // of the state's index. A missing index raises IoError.
 void ReadStateHeader(const std::string& baseName);
-// Deletes .000, .001, ... up to the first file that cannot be deleted.
+// Deletes the index and every member of a state in the current directory
+// (a member whose copy failed at the recording is no gap).
 void DeleteStateFiles(const std::string& baseName);
+
+// The list lines of the states of the program directory (its "*.000"
+// files, hidden and system ones too): each index's label behind the
+// caption. An index that cannot be read raises IoError once the lines
+// before it have been given.
+void ListRecordedStates(const std::string& caption, const std::function<void(const std::string&)>& add);
 
 // A state being recorded is written under "~" + its base name, its index
 // as ".IDX", and renamed once complete: no reader and no list of "*.000"

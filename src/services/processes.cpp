@@ -14,6 +14,19 @@ std::string LaunchDirectoryOf(const std::string& commandLine) {
   return slash == std::string::npos ? "" : program.substr(0, slash);
 }
 
+namespace {
+
+// A setup that broadcasts a change of settings (SendMessage to every
+// top-level window) waits for each window to answer: the waiting thread
+// answers the messages sent to its windows, and nothing else (the user's
+// input waits until the program has ended).
+void AnswerSentMessages() {
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+}  // namespace
+
 LaunchedProgram::~LaunchedProgram() { Close(); }
 
 void LaunchedProgram::Close() {
@@ -84,7 +97,8 @@ bool LaunchedProgram::Ended() {
 void LaunchedProgram::WaitUntilEnded() {
   if (!process_) return;
   if (!job_) {
-    WaitForSingleObject(process_, INFINITE);
+    while (MsgWaitForMultipleObjects(1, &process_, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0)
+      AnswerSentMessages();
     ended_ = true;
     return;
   }
@@ -92,9 +106,10 @@ void LaunchedProgram::WaitUntilEnded() {
     DWORD message = 0;
     ULONG_PTR key = 0;
     LPOVERLAPPED overlapped = nullptr;
-    if (GetQueuedCompletionStatus(port_, &message, &key, &overlapped, 1000) &&
+    if (GetQueuedCompletionStatus(port_, &message, &key, &overlapped, 100) &&
         message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
       ended_ = true;
+    AnswerSentMessages();
   }
 }
 

@@ -75,9 +75,9 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
   BitBtn1 = button("Optimiser", Picture::Optimiser, 3, 0,
                    " recherche les fichiers en double sur les disques durs", nullptr);
   btnDesinstaller = button("Désinstaller", Picture::Desinstaller, 0, 1,
-                           " supprime une application installée", nullptr);
+                           " supprime une application installée", open(commands_.uninstall));
   btnComparer = button("Comparer", Picture::Comparer, 1, 1,
-                       " compare l'état des disques à un état enregistré auparavant", nullptr);
+                       " compare l'état des disques à un état enregistré auparavant", open(commands_.compare));
   btnRapport = button("Voir un rapport", Picture::Rapport, 2, 1,
                       " montre le compte-rendu d'une opération", open(commands_.report));
   btnNettoyer = button("Nettoyer", Picture::Nettoyer, 3, 1,
@@ -85,18 +85,19 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
   btnSecurite = button("Sauvegarder", Picture::Sauvegarder, 0, 2,
                        " sauvegarde ou restaure la dernière version des fichiers-système", nullptr);
   btnRestaurer = button("Restaurer", Picture::Restaurer, 1, 2,
-                        " restaure un état des disques enregistré auparavant", nullptr);
+                        " restaure un état des disques enregistré auparavant", open(commands_.restore));
   btnArchivage = button("Archiver", Picture::Archiver, 2, 2,
                         " permet d'archiver ou d'effacer les rapports de Pivalune",
                         open(commands_.archive));
   btnQuitter = button("Quitter", Picture::Quitter, 3, 2, " termine cette session de Pivalune",
                       [this] { btnQuitterClick(); });
   // The commands whose windows are not part of the program yet.
-  for (const Button* b : {&BitBtn1, &btnDesinstaller, &btnComparer, &btnNettoyer, &btnSecurite,
-                          &btnRestaurer})
-    b->SetEnabled(false);
+  for (const Button* b : {&BitBtn1, &btnNettoyer, &btnSecurite}) b->SetEnabled(false);
   btnInstaller.SetEnabled(static_cast<bool>(commands_.install));
+  btnDesinstaller.SetEnabled(static_cast<bool>(commands_.uninstall));
   btnEnregistrer.SetEnabled(static_cast<bool>(commands_.record));
+  btnComparer.SetEnabled(static_cast<bool>(commands_.compare));
+  btnRestaurer.SetEnabled(static_cast<bool>(commands_.restore));
   btnConfiguration.SetEnabled(static_cast<bool>(commands_.configuration));
   btnRapport.SetEnabled(static_cast<bool>(commands_.report));
   btnArchivage.SetEnabled(static_cast<bool>(commands_.archive));
@@ -107,11 +108,11 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
 void TPrincipal::BuildMenu() {
   HMENU fonctions = CreatePopupMenu();
   Item(fonctions, MenuInstaller, "&Installer ou lancer...", static_cast<bool>(commands_.install));
-  Item(fonctions, MenuDesinstaller, "&Désinstaller ou nettoyer...", false);
+  Item(fonctions, MenuDesinstaller, "&Désinstaller ou nettoyer...", static_cast<bool>(commands_.uninstall));
   AppendMenuA(fonctions, MF_SEPARATOR, 0, nullptr);
   Item(fonctions, MenuEnregistrer, "&Enregistrer l'état des disques...", static_cast<bool>(commands_.record));
-  Item(fonctions, MenuComparer, "&Comparer à un état enregistré...", false);
-  Item(fonctions, MenuRestaurer, "&Restaurer un état enregistré...", false);
+  Item(fonctions, MenuComparer, "&Comparer à un état enregistré...", static_cast<bool>(commands_.compare));
+  Item(fonctions, MenuRestaurer, "&Restaurer un état enregistré...", static_cast<bool>(commands_.restore));
   AppendMenuA(fonctions, MF_SEPARATOR, 0, nullptr);
   Item(fonctions, MenuSauvegarder, "&Sauvegarder les fichiers-système...", false);
   Item(fonctions, MenuDoublons, "Chercher les dou&blons...", false);
@@ -140,7 +141,10 @@ void TPrincipal::BuildMenu() {
 
   OnMenu(MenuQuitter, [this] { btnQuitterClick(); });
   OnMenu(MenuInstaller, [this] { MenuInstallerClick(); });
+  OnMenu(MenuDesinstaller, [this] { MenuDesinstallerClick(); });
   OnMenu(MenuEnregistrer, [this] { MenuEnregistrerClick(); });
+  OnMenu(MenuComparer, [this] { MenuComparerClick(); });
+  OnMenu(MenuRestaurer, [this] { MenuRestaurerClick(); });
   OnMenu(MenuConfiguration, [this] { MenuConfigurationClick(); });
   OnMenu(MenuMessages, [this] { MenuMessagesClick(); });
   OnMenu(MenuArchivage, [this] { MenuArchivageClick(); });
@@ -150,7 +154,10 @@ void TPrincipal::BuildMenu() {
 }
 
 void TPrincipal::MenuInstallerClick() { if (commands_.install) commands_.install(this); }
+void TPrincipal::MenuDesinstallerClick() { if (commands_.uninstall) commands_.uninstall(this); }
 void TPrincipal::MenuEnregistrerClick() { if (commands_.record) commands_.record(this); }
+void TPrincipal::MenuComparerClick() { if (commands_.compare) commands_.compare(this); }
+void TPrincipal::MenuRestaurerClick() { if (commands_.restore) commands_.restore(this); }
 void TPrincipal::MenuConfigurationClick() { if (commands_.configuration) commands_.configuration(this); }
 void TPrincipal::MenuMessagesClick() { if (commands_.messages) commands_.messages(this); }
 void TPrincipal::MenuRapportClick() { if (commands_.report) commands_.report(this); }

@@ -12,7 +12,8 @@ bool ArchiveReminderDue();
 // The windows the main window opens; each is set by the shell once that
 // window exists. A command without its window stays disabled.
 struct TPrincipalCommands {
-  std::function<void(TForm*)> install, record, configuration, messages, report, archive, about;
+  std::function<void(TForm*)> install, uninstall, record, compare, restore, configuration, messages, report,
+      archive, about;
 };
 
 class TPrincipal : public TForm {
@@ -36,7 +37,10 @@ class TPrincipal : public TForm {
  private:
   void BuildMenu();
   void MenuInstallerClick();
+  void MenuDesinstallerClick();
   void MenuEnregistrerClick();
+  void MenuComparerClick();
+  void MenuRestaurerClick();
   void MenuConfigurationClick();
   void MenuMessagesClick();
   void MenuRapportClick();

@@ -27,15 +27,6 @@ std::string ChooserLine(std::string_view firstLine, std::string_view fileName) {
   return line;
 }
 
-HFONT CreateReportFont() {
-  HDC dc = GetDC(nullptr);
-  int height = -MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, dc);
-  return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     FIXED_PITCH | FF_MODERN, "Courier New");
-}
-
 TChoisir::TChoisir(HWND owner) {
   listFont_ = CreateReportFont();
   const int listWidth = ListColumns * AverageCharacterWidth(listFont_) + GetSystemMetrics(SM_CXVSCROLL) + 6;

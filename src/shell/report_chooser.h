@@ -13,10 +13,6 @@
 std::string ChooserLine(std::string_view firstLine, std::string_view fileName);
 constexpr size_t ChooserTitleWidth = 65;
 
-// The fixed-pitch font report texts are shown in, so that their columns
-// line up; the caller deletes it.
-HFONT CreateReportFont();
-
 class TChoisir : public TForm {
  public:
   static constexpr const char* Title = "Pivalune 98 - Ouvrir un rapport";

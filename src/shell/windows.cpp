@@ -7,6 +7,7 @@
 #include "services/io_error.h"
 #include "services/wait_message.h"
 #include "comparison/archive_dialog.h"
+#include "comparison/compare_wizard.h"
 #include "comparison/install_wizard.h"
 #include "comparison/report_viewer.h"
 #include "recording/record_wizard.h"
@@ -27,6 +28,8 @@
 #include "undo/question_boxes.h"
 #include "undo/replaced_files_warning.h"
 #include "undo/restart_prompt.h"
+#include "undo/restore_wizard.h"
+#include "undo/uninstall_wizard.h"
 
 namespace {
 
@@ -61,6 +64,19 @@ TPrincipalCommands CommandsOf(const std::unique_ptr<LongLivedWindows>& windows) 
     ShowDialogInstead(caller, wizard);
   };
   commands.archive = [&windows](TForm* caller) { ShowDialogInstead(caller, windows->archive); };
+  commands.compare = [&windows](TForm* caller) {
+    TAssCompare wizard(caller ? caller->Handle() : nullptr, windows->archive, windows->viewer,
+                       windows->replacedFiles);
+    ShowDialogInstead(caller, wizard);
+  };
+  commands.uninstall = [&windows](TForm* caller) {
+    TAssDesinst wizard(caller ? caller->Handle() : nullptr, windows->archive, windows->viewer, windows->restart);
+    ShowDialogInstead(caller, wizard);
+  };
+  commands.restore = [&windows](TForm* caller) {
+    TAssRestaure wizard(caller ? caller->Handle() : nullptr, windows->archive, windows->viewer, windows->restart);
+    ShowDialogInstead(caller, wizard);
+  };
   commands.configuration = [&windows](TForm* caller) {
     ShowDialogInstead(caller, windows->configuration);
   };

@@ -48,6 +48,15 @@ BOOL CALLBACK DisableOther(HWND window, LPARAM param) {
 
 HFONT DefaultFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
+HFONT CreateReportFont() {
+  HDC dc = GetDC(nullptr);
+  int height = -MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, dc);
+  return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     FIXED_PITCH | FF_MODERN, "Courier New");
+}
+
 int AverageCharacterWidth(HFONT font) {
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font);
@@ -237,9 +246,10 @@ Memo TForm::AddMemo(int x, int y, int w, int h, bool readOnly, const std::string
 }
 
 ListBox TForm::AddListBox(int x, int y, int w, int h, bool sorted, bool multiSelect,
-                          const std::string& hint, Handler doubleClick) {
+                          const std::string& hint, Handler doubleClick, bool scrollsSideways) {
   DWORD style = WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                (sorted ? LBS_SORT : 0) | (multiSelect ? LBS_EXTENDEDSEL : 0);
+                (sorted ? LBS_SORT : 0) | (multiSelect ? LBS_EXTENDEDSEL : 0) |
+                (scrollsSideways ? WS_HSCROLL : 0);
   HWND l = AddControl("LISTBOX", "", style, x, y, w, h, hint, nullptr, WS_EX_CLIENTEDGE);
   if (doubleClick) commands_[GetDlgCtrlID(l) | (LBN_DBLCLK << 16)] = std::move(doubleClick);
   return ListBox(l);

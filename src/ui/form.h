@@ -84,7 +84,8 @@ class TForm {
                const std::string& hint = "");
   Memo AddMemo(int x, int y, int w, int h, bool readOnly, const std::string& hint = "");
   ListBox AddListBox(int x, int y, int w, int h, bool sorted, bool multiSelect,
-                     const std::string& hint = "", Handler doubleClick = nullptr);
+                     const std::string& hint = "", Handler doubleClick = nullptr,
+                     bool scrollsSideways = false);
   // A drop-down list; h is the height of the open list.
   ComboBox AddComboBox(int x, int y, int w, int h, const std::string& hint = "");
   // The status bar: a lowered panel along the bottom edge; the mouse over
@@ -162,3 +163,6 @@ class HourGlass {
 HFONT DefaultFont();
 // The average width of a character of a font, for lists of fixed columns.
 int AverageCharacterWidth(HFONT font);
+// The fixed-pitch font report texts and lists of fixed columns are shown
+// in, so that their columns line up; the caller deletes it.
+HFONT CreateReportFont();

@@ -1,5 +1,7 @@
 #include "ui/wizard.h"
 
+#include <algorithm>
+
 #include "shell/program_state.h"
 #include "ui/messages.h"
 
@@ -9,6 +11,24 @@ std::function<void(TForm*)> ConfigurationDialog;
 // Wine's fonts: the picture takes a fifth of the width, the texts the rest.
 constexpr int ButtonWidth = 84, ButtonHeight = 25, HintHeight = 22;
 }  // namespace
+
+TWizard::~TWizard() {
+  if (lineFont_) DeleteObject(lineFont_);
+}
+
+ListBox TWizard::AddLineList(int x, int y, int w, int h, const std::string& hint, bool sorted) {
+  if (!lineFont_) lineFont_ = CreateReportFont();
+  ListBox list = AddListBox(x, y, w, h, sorted, false, hint, nullptr, true);
+  SetFont(list, lineFont_);
+  return list;
+}
+
+void TWizard::FitLineList(const ListBox& list) const {
+  size_t longest = 0;
+  for (int i = 0; i < list.Count(); ++i) longest = std::max(longest, list.Item(i).size());
+  const int width = static_cast<int>(longest + 1) * AverageCharacterWidth(lineFont_ ? lineFont_ : DefaultFont());
+  SendMessageA(list.Handle(), LB_SETHORIZONTALEXTENT, width, 0);
+}
 
 void TWizard::SetConfigurationDialog(std::function<void(TForm*)> open) {
   ConfigurationDialog = std::move(open);

@@ -26,6 +26,7 @@ struct WizardStep {
 
 class TWizard : public TForm {
  public:
+  ~TWizard() override;
   char Current = 0, Next = 0, Previous = 0;
 
   std::vector<Label> Texte;  // Texte[0] is Texte1
@@ -45,6 +46,15 @@ class TWizard : public TForm {
   void DefineSteps(std::vector<WizardStep> steps);
   // Makes the step current and shows it.
   void ShowStep(char letter);
+  // A sorted list of lines of fixed columns (a title padded with blanks,
+  // then a file name or a command), in the report font; FitLineList lets it
+  // scroll sideways to its longest line once filled.
+  ListBox AddLineList(int x, int y, int w, int h, const std::string& hint, bool sorted = true);
+
+ public:
+  void FitLineList(const ListBox& list) const;
+
+ protected:
   // Runs the work of a step: hourglass, navigation disabled, the window
   // repainted first so that the step's texts are seen.
   void RunWork(const std::function<void()>& work);
@@ -58,4 +68,5 @@ class TWizard : public TForm {
 
  private:
   std::map<char, WizardStep> steps_;
+  HFONT lineFont_ = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "undo/restart_prompt.h"
 
+#include "shell/program_state.h"
+#include "ui/messages.h"
+
 namespace {
 constexpr UINT_PTR Timer = 1;
 constexpr const char* FirstText = "  Certains fichiers-système de Windows ont été modifiés.";
@@ -52,4 +55,9 @@ void TReStart::RedmarrermaintenantClick() {
 
 void TReStart::Repaint() {
   RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+bool WizardClosesAfterRestartPrompt(TForm* wizard, TReStart& prompt) {
+  if (!Program.StartupFilesChanged && !Program.WindowsIniChanged) return true;
+  return ShowDialogInstead(wizard, prompt) == 2;
 }

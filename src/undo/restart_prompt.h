@@ -28,3 +28,9 @@ class TReStart : public TForm {
 
 // The restart request with the shutdown privilege that Windows NT asks for.
 bool RequestWindowsRestart();
+
+// The end of a wizard's undo run: when it changed a start-up file or
+// WIN.INI, the prompt is shown in place of the wizard. True when the wizard
+// is to close (nothing changed, or the user restarts later); false while
+// Windows restarts the machine, the wizard staying on its last step.
+bool WizardClosesAfterRestartPrompt(TForm* wizard, TReStart& prompt);

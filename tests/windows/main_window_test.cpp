@@ -120,29 +120,34 @@ TEST_F(MainWindow, ButtonAndMenuItemGiveTheSameCommand) {
     };
   };
   commands.install = command("install");
+  commands.uninstall = command("uninstall");
   commands.record = command("record");
+  commands.compare = command("compare");
+  commands.restore = command("restore");
   commands.archive = command("archive");
   TPrincipal main(commands);
   mainWindow = &main;
   ASSERT_TRUE(main.Created());
   main.Show();
-  EXPECT_TRUE(main.btnInstaller.Enabled());
-  EXPECT_TRUE(main.btnEnregistrer.Enabled());
-  EXPECT_TRUE(main.btnArchivage.Enabled());
   const HMENU bar = GetMenu(main.Handle());
   const std::pair<const Button*, const char*> pairs[] = {
       {&main.btnInstaller, "&Installer ou lancer..."},
+      {&main.btnDesinstaller, "&Désinstaller ou nettoyer..."},
       {&main.btnEnregistrer, "&Enregistrer l'état des disques..."},
+      {&main.btnComparer, "&Comparer à un état enregistré..."},
+      {&main.btnRestaurer, "&Restaurer un état enregistré..."},
       {&main.btnArchivage, "&Archivage..."},
   };
   for (const auto& [button, item] : pairs) {
+    EXPECT_TRUE(button->Enabled()) << item;
     SendMessageA(button->Handle(), BM_CLICK, 0, 0);
     const UINT id = MenuItemId(bar, item);
     ASSERT_NE(id, 0u) << item;
     EXPECT_NE(GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED, static_cast<UINT>(MF_GRAYED)) << item;
     SendMessageA(main.Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
   }
-  EXPECT_EQ(given, (std::vector<std::string>{"install", "install", "record", "record", "archive", "archive"}));
+  EXPECT_EQ(given, (std::vector<std::string>{"install", "install", "uninstall", "uninstall", "record", "record",
+                                             "compare", "compare", "restore", "restore", "archive", "archive"}));
 }
 
 TEST_F(MainWindow, ReminderCountsFivePerStateAndOnePerReport) {

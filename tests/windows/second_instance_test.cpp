@@ -149,6 +149,9 @@ TEST(ProgramWindows, TheMainWindowsButtonsShowTheirWindowsInItsPlace) {
       {"Installer", "Pivalune 98 - Installer ou lancer une application"},
       {"Enregistrer", "Pivalune 98 - Enregistrer l'état actuel"},
       {"Archiver", "Pivalune 98 - Archivage"},
+      {"Désinstaller", "Pivalune 98 - Désinstaller une application"},
+      {"Comparer", "Pivalune 98 - Comparer à un état enregistré"},
+      {"Restaurer", "Pivalune 98 - Restaurer un état enregistré"},
   };
   for (const auto& [caption, title] : commands) {
     HWND button = FindWindowExA(main, nullptr, "Button", caption);
