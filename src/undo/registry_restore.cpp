@@ -67,6 +67,13 @@ bool DeleteLink(HKEY root, const std::wstring& subKey) {
   return deleted;
 }
 
+bool KeyExists(HKEY root, const std::wstring& subKey) {
+  HKEY key = nullptr;
+  const LONG rc = RegOpenKeyExW(root, subKey.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key);
+  if (rc == ERROR_SUCCESS) RegCloseKey(key);
+  return rc != ERROR_FILE_NOT_FOUND;
+}
+
 std::string CountText(uint32_t changes) {
   if (changes == 0) return " Aucune modification";
   if (changes == 1) return " 1 modification";
@@ -105,7 +112,9 @@ class RegistryPass {
           Logged("-" + path);
           for (const auto& text : change.valueTexts) Logged("-" + text);
         } else {
-          log_.WriteLine(" " + path + " ineffaçable");
+          // Gone already (removed by the application's own uninstaller)
+          // is not "cannot be deleted".
+          log_.WriteLine(" " + path + (root && !KeyExists(root, subKey) ? " n'existe plus" : " ineffaçable"));
         }
         return;
       case report::Removed:
@@ -141,8 +150,9 @@ class RegistryPass {
   void DeleteValue(const RegistryKeyChange& change, size_t i) {
     const RegistryValueData& v = change.values[i].second;
     const std::string& text = change.valueTexts[i];
-    if (RegDeleteValueW(key_, Wide(v.name).c_str()) == ERROR_SUCCESS) Logged("-" + text);
-    else log_.WriteLine(" " + text + " ineffaçable");
+    const LONG rc = RegDeleteValueW(key_, Wide(v.name).c_str());
+    if (rc == ERROR_SUCCESS) Logged("-" + text);
+    else log_.WriteLine(" " + text + (rc == ERROR_FILE_NOT_FOUND ? " n'existe plus" : " ineffaçable"));
   }
 
   // Stored with its exact type and bytes.

@@ -34,6 +34,7 @@ namespace {
 constexpr const char* SharedDllsKey =
     "HKey_Local_Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr const char* SharedText = " partagé avec d'autres applications";
+constexpr const char* GoneText = " n'existe plus";
 constexpr const char* ResumedText =
     " Reprise d'une mise à jour interrompue : ce qui a déjà été fait n'est pas refait.";
 
@@ -68,6 +69,7 @@ struct EarlierRun {
       take(" effacé", removed);
       take(" transféré dans la corbeille", removed);
       take(" supprimé", removed);
+      take(GoneText, removed);
     }
   }
 };
@@ -269,6 +271,12 @@ class Undo {
       return false;
     }
     if (AlreadyRemoved(path)) return false;  // the earlier run's log says so
+    // Gone already (the application's own uninstaller removed it): that is
+    // what the log says, not that it could not be deleted.
+    if (!FileExists(path) && !DirectoryExists(path)) {
+      log.WriteLine(path + GoneText);
+      return false;
+    }
     bool possiblyShared = false;
     if (Program.UninstallMode) {
       const std::string name = path.substr(path.rfind('\\') + 1);
@@ -310,6 +318,10 @@ class Undo {
         continue;
       }
       if (AlreadyRemoved(*it)) continue;
+      if (!DirectoryExists(*it) && !FileExists(*it)) {
+        log.WriteLine(*it + GoneText);
+        continue;
+      }
       bool shared = std::any_of(sharedDirectories.begin(), sharedDirectories.end(),
                                 [&](const std::string& d) { return SamePath(d, *it); });
       if (shared)

@@ -1,14 +1,14 @@
 #!/bin/bash
 # Watching an installation through the windows, as `make run` offers it: in
 # a Wine prefix of its own, with a display, the program is started without
-# arguments; drive_install.exe presses "Installer" in its main window and
+# arguments; drive_program.exe presses "Installer" in its main window and
 # takes the wizard from the diskette A: holding the sample installer to the
 # report viewer and "Terminer". The report must list what the installer
 # did, the settings of the analysis must be cleared, and nothing but the
 # report may be left of the run. The prefix's wineserver is stopped on
 # every path.
 #
-# Usage: install-e2e.sh <pivalune.exe> <work directory> <drive_install.exe>
+# Usage: install-e2e.sh <pivalune.exe> <work directory> <drive_program.exe>
 set -eu
 program=$1
 work=$2
@@ -51,11 +51,11 @@ makensis -V2 -INPUTCHARSET UTF8 -DSILENT "-DOUTFILE=$work/diskette/exemple-insta
   "$root/demo/sample-installer.nsi"
 ln -sfn "$work/diskette" "$WINEPREFIX/dosdevices/a:"
 
-echo "== pivalune.exe, driven by drive_install.exe"
+echo "== pivalune.exe, driven by drive_program.exe"
 (cd "$program_dir" && timeout 600 "$wine" "$install_dir\\pivalune.exe" </dev/null >"$work/program.log" 2>&1) &
 started=$!
-if ! timeout 600 "$wine" "$driver" a: exemple-installation.exe exemple </dev/null >"$work/driver.out"; then
-  fail "drive_install.exe did not reach the end"
+if ! timeout 600 "$wine" "$driver" installer a: exemple-installation.exe exemple </dev/null >"$work/driver.out"; then
+  fail "drive_program.exe did not reach the end"
   # The program waits for a user who is no longer there.
   kill "$started" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
