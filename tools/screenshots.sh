@@ -13,6 +13,8 @@ run=$root/$build/screenshots-run
 windows="TSplash TPrincipal TConfiguration TAvertissement TChoisir TRapport TAutresApps
 TReStart TAttention TWaitWindow ShowMessageBox TTransferer
 TAssEnreg-A TAssEnreg-B TAssEnreg-C TAssEnreg-D
+TAssCompare-A TAssCompare-B TAssCompare-C TAssCompare-D TAssRestaure-A TAssRestaure-B TAssRestaure-C
+TAssDesinst-A TAssDesinst-B TAssDesinst-C TAssDesinst-D TAssDesinst-E TAssDesinst-F TAssDesinst-G TAssDesinst-X
 TAssInst-A TAssInst-B TAssInst-C TAssInst-D TAssInst-E TAssInst-F TAssInst-G TAssInst-H"
 
 [ -f "$tool" ] || { echo "screenshots: $tool is missing (make build)" >&2; exit 1; }

@@ -42,9 +42,10 @@ TAssRestaure::TAssRestaure(HWND owner, TTransferer& archive, TRapport& viewer, T
   Liste = AddLineList(Left, 76, right - Left, 176, " choisissez l'état enregistré");
   OnNotify(Liste, LBN_SELCHANGE, [this] { ListeClick(); });
   const std::string hint = " choisissez ce que devient l'état enregistré";
-  RG = AddGroupBox("L'état enregistré précédemment sera", Left + 16, 60, 260, 70, hint);
-  Conserve = AddRadioButton("conservé sur le disque dur", Left + 28, 80, 240, 20, hint, true);
-  Efface = AddRadioButton("effacé du disque dur", Left + 28, 102, 240, 20, hint);
+  // Between the line above and the warning below.
+  RG = AddGroupBox("L'état enregistré précédemment sera", Left + 16, 70, 260, 54, hint);
+  Conserve = AddRadioButton("conservé sur le disque dur", Left + 28, 84, 240, 19, hint, true);
+  Efface = AddRadioButton("effacé du disque dur", Left + 28, 103, 240, 19, hint);
   Conserve.SetChecked(true);
   Texte9 = AddLabel("", Left, 232, right - Left, 17);
   DefineSteps();

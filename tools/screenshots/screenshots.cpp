@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "comparison/archive_dialog.h"
+#include "comparison/compare_wizard.h"
 #include "comparison/install_wizard.h"
 #include "comparison/report_viewer.h"
 #include "png_file.h"
@@ -37,6 +39,8 @@
 #include "ui/wizard.h"
 #include "undo/replaced_files_warning.h"
 #include "undo/restart_prompt.h"
+#include "undo/restore_wizard.h"
+#include "undo/uninstall_wizard.h"
 
 namespace {
 
@@ -306,6 +310,8 @@ void PrepareProgram() {
   Program.UseRecycleBin = true;
   Program.ConfirmLevel = 2;
   WriteFixtureReports();
+  // One state: with more, the main window would remind the user to archive.
+  WriteFixture("ASYK3DA.000", {"* le 05/12/1998 à 13:58:41", "{C_MCAWIR_\\\\}", "Catalogue de C:\\"});
   settings::Write(settings::Text::Last, "ASYK3DD.PV1");
 }
 
@@ -329,12 +335,111 @@ bool ShootRecordWizard(char step, const std::string& path) {
 // The archive dialog with the reports of the program directory, a state,
 // and two lines selected.
 bool ShootArchiveDialog(const std::string& path) {
-  WriteFixture("ASYK3DA.000", {"* le 05/12/1998 à 13:58:41", "{C_MCAWIR_\\\\}", "Catalogue de C:\\"});
   TTransferer dialog(nullptr);
   return Shoot(dialog, path, [&] { dialog.Show(); }, dialog.Deplacer.Handle(), [&] {
     dialog.Liste.SetSelected(1, true);
     dialog.Liste.SetSelected(2, true);
     SendMessageA(dialog.Deplacer.Handle(), BM_CLICK, 0, 0);
+  });
+}
+
+// A wizard whose steps the pictures show one by one; no step's work runs
+// (the work runs from the buttons).
+template <class Wizard>
+class TShot : public Wizard {
+ public:
+  using Wizard::Wizard;
+  using Wizard::ShowStep;
+};
+
+// The long-lived windows the wizards open; none is shown.
+struct LongLived {
+  TChoisir chooser{nullptr};
+  TRapport viewer{nullptr, chooser};
+  TAttention warning{nullptr};
+  TReStart restart{nullptr};
+  TTransferer archive{nullptr};
+};
+
+// Chooses the first line holding the text, as a click would.
+void ChooseLine(const ListBox& list, const std::string& text) {
+  for (int i = 0; i < list.Count(); ++i)
+    if (list.Item(i).find(text) != std::string::npos) {
+      list.Select(i);
+      SendMessageA(GetParent(list.Handle()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list.Handle()), LBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(list.Handle()));
+      return;
+    }
+}
+
+bool ShootCompareWizard(char step, const std::string& path) {
+  LongLived windows;
+  TShot<TAssCompare> wizard(nullptr, windows.archive, windows.viewer, windows.warning);
+  return Shoot(wizard, path, [&] { wizard.Show(); }, nullptr, [&] {
+    ChooseLine(wizard.Liste, "ASYK3DA");
+    if (step == 'A') return;
+    wizard.BtnSuivant.Click();
+    if (step == 'D') {  // as after the comparison
+      for (const Button* b : {&wizard.BtnPrecedent, &wizard.BtnAnnuler}) b->SetEnabled(false);
+    }
+    if (step != 'B') wizard.ShowStep(step);
+  });
+}
+
+bool ShootRestoreWizard(char step, const std::string& path) {
+  LongLived windows;
+  TShot<TAssRestaure> wizard(nullptr, windows.archive, windows.viewer, windows.restart);
+  return Shoot(wizard, path, [&] { wizard.Show(); }, nullptr, [&] {
+    ChooseLine(wizard.Liste, "ASYK3DA");
+    if (step == 'A') return;
+    wizard.BtnSuivant.Click();  // takes the selection, nothing more
+    if (step == 'C') wizard.ShowStep('C');
+  });
+}
+
+// Applications in Windows' list of the prefix the pictures are taken in.
+void RegisterSampleApplications() {
+  const std::pair<const char*, const char*> applications[] = {
+      {"Mon Jeu", "\"C:\\Program Files\\Mon Jeu\\desinstaller.exe\""},
+      {"Éditeur de français 2.0", "C:\\Program Files\\Editeur\\uninst.exe /x"},
+      {"Pivalune 98", "C:\\Program Files\\Pivalune\\desinst.exe"},
+  };
+  for (const auto& [name, command] : applications) {
+    const std::string key = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name;
+    HKEY h = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr))
+      continue;
+    RegSetValueExA(h, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+                   static_cast<DWORD>(std::strlen(name) + 1));
+    RegSetValueExA(h, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
+                   static_cast<DWORD>(std::strlen(command) + 1));
+    RegCloseKey(h);
+  }
+}
+
+bool ShootUninstallWizard(char step, const std::string& path) {
+  RegisterSampleApplications();
+  LongLived windows;
+  TShot<TAssDesinst> wizard(nullptr, windows.archive, windows.viewer, windows.restart);
+  wizard.StartRemovalPanel = nullptr;  // a picture starts nothing
+  return Shoot(wizard, path, [&] { wizard.Show(); }, nullptr, [&] {
+    ChooseLine(wizard.Liste, step == 'X' ? "Pivalune" : "Mon Jeu");
+    if (step == 'A') return;
+    wizard.ShowStep('B');
+    if (step == 'B' || step == 'X') {
+      if (step == 'X') wizard.ShowStep('X');
+      return;
+    }
+    wizard.ShowStep('C');
+    if (step == 'C') return;
+    wizard.ReportWanted = true;
+    wizard.ShowStep('D');
+    if (step == 'D') return;
+    wizard.ShowStep('E');
+    ChooseLine(wizard.Liste, "ASYK3DD.PV1");
+    if (step == 'E') return;
+    wizard.ShowStep('F');
+    if (step == 'G') wizard.ShowStep('G');
   });
 }
 
@@ -468,6 +573,9 @@ bool ShootWindow(const std::string& name, const std::string& path) {
   }
   if (name.starts_with("TAssEnreg-") && name.size() == 11) return ShootRecordWizard(name.back(), path);
   if (name == "TTransferer") return ShootArchiveDialog(path);
+  if (name.starts_with("TAssCompare-") && name.size() == 13) return ShootCompareWizard(name.back(), path);
+  if (name.starts_with("TAssRestaure-") && name.size() == 14) return ShootRestoreWizard(name.back(), path);
+  if (name.starts_with("TAssDesinst-") && name.size() == 13) return ShootUninstallWizard(name.back(), path);
   if (name.starts_with("TAssInst-") && name.size() == 10) return ShootInstallWizard(name.back(), path);
   if (name == "ShowMessageBox") return ShootMessageBox(path);
   std::fprintf(stderr, "pv_screenshots: no window %s\n", name.c_str());
