@@ -378,6 +378,9 @@ void TAssDesinst::BtnConfigClick() {
 // is wanted (a state before it, one after it, their comparison in mode 4).
 void TAssDesinst::RunUninstaller() {
   Program.AnalysedAppName = ApplicationName;
+  // Until it has run, the uninstaller has not worked: a disk error before
+  // it is no success on step D.
+  UninstallerFailed = true;
   HourGlass busy;
   BtnConfig.SetVisible(false);
   for (const Button* b : {&BtnPrecedent, &BtnSuivant, &BtnAnnuler}) b->SetEnabled(false);
