@@ -91,7 +91,7 @@ TEST_F(StateFilesTest, ReadStateHeaderOfAMissingIndexRaises) {
   }
 }
 
-TEST_F(StateFilesTest, DeleteStateFilesStopsAtTheFirstGap) {
+TEST_F(StateFilesTest, DeleteStateFilesStopsAtTheFirstGapItsIndexDoesNotCover) {
   auto makeState = [&](const std::string& base, int last) {
     for (int n = 0; n <= last; ++n)
       WriteFixtureFile(dir_ + base + MemberSuffix(n), "x", PackDosTime(1998, 12, 5, 14, 3, 6),
@@ -114,6 +114,15 @@ TEST_F(StateFilesTest, DeleteStateFilesStopsAtTheFirstGap) {
   for (int n = 0; n <= 2; ++n) EXPECT_FALSE(Exists("BBBBBBB" + MemberSuffix(n))) << n;
   EXPECT_TRUE(Exists("BBBBBBB.004"));
   EXPECT_TRUE(Exists("BBBBBBB.005"));
+
+  // A member whose copy failed at the recording is no gap: the index names
+  // the members after it.
+  makeState("DDDDDDD", 5);
+  WriteIndex("DDDDDDD.000", "* le 05/12/1998 à 14:03:06\r\n{K_I_\\\\}\r\nCatalogue de K:\\\r\n"
+                            "K:\\A.INI\r\nK:\\B.INI\r\nK:\\C.INI\r\nK:\\D.INI\r\n");
+  ASSERT_TRUE(DeleteFileA((dir_ + "DDDDDDD.003").c_str()));
+  DeleteStateFiles("DDDDDDD");
+  for (int n = 0; n <= 5; ++n) EXPECT_FALSE(Exists("DDDDDDD" + MemberSuffix(n))) << n;
 
   // Without its index a state is left alone.
   makeState("CCCCCCC", 2);
