@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -395,4 +396,29 @@ bool ReadFirstLine(const std::string& name, std::string& line) {
   std::string_view text(buffer, got);
   line = std::string(text.substr(0, text.find_first_of("\r\n")));
   return true;
+}
+
+bool SameFileContents(const std::string& a, const std::string& b) {
+  HANDLE first = OpenRaw(a, GENERIC_READ, OPEN_EXISTING);
+  if (first == INVALID_HANDLE_VALUE) return false;
+  HANDLE second = OpenRaw(b, GENERIC_READ, OPEN_EXISTING);
+  if (second == INVALID_HANDLE_VALUE) {
+    CloseHandle(first);
+    return false;
+  }
+  std::vector<char> left(1 << 16), right(1 << 16);
+  bool same = true;
+  for (;;) {
+    DWORD gotLeft = 0, gotRight = 0;
+    if (!ReadFile(first, left.data(), static_cast<DWORD>(left.size()), &gotLeft, nullptr) ||
+        !ReadFile(second, right.data(), static_cast<DWORD>(right.size()), &gotRight, nullptr) ||
+        gotLeft != gotRight || std::memcmp(left.data(), right.data(), gotLeft) != 0) {
+      same = false;
+      break;
+    }
+    if (gotLeft == 0) break;
+  }
+  CloseHandle(first);
+  CloseHandle(second);
+  return same;
 }

@@ -49,6 +49,9 @@ bool FileSizeAndCrc32(const std::string& name, uint64_t& size, uint32_t& crc);
 // the file is read (a title line of a large report). False when the file
 // cannot be opened or read.
 bool ReadFirstLine(const std::string& name, std::string& line);
+// Whether two files hold the same bytes, read in large blocks side by side;
+// false when either cannot be read.
+bool SameFileContents(const std::string& a, const std::string& b);
 // The whole contents of a file; false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& name, std::string& bytes);
 // Gives a file new contents without ever leaving it half written: the bytes

@@ -73,7 +73,7 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
                             " permet de sélectionner les fichiers à surveiller",
                             open(commands_.configuration));
   BitBtn1 = button("Optimiser", Picture::Optimiser, 3, 0,
-                   " recherche les fichiers en double sur les disques durs", nullptr);
+                   " recherche les fichiers en double sur les disques durs", open(commands_.duplicates));
   btnDesinstaller = button("Désinstaller", Picture::Desinstaller, 0, 1,
                            " supprime une application installée", open(commands_.uninstall));
   btnComparer = button("Comparer", Picture::Comparer, 1, 1,
@@ -81,7 +81,8 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
   btnRapport = button("Voir un rapport", Picture::Rapport, 2, 1,
                       " montre le compte-rendu d'une opération", open(commands_.report));
   btnNettoyer = button("Nettoyer", Picture::Nettoyer, 3, 1,
-                       " supprime les fichiers temporaires laissés par certaines applications", nullptr);
+                       " supprime les fichiers temporaires laissés par certaines applications",
+                       open(commands_.cleaner));
   btnSecurite = button("Sauvegarder", Picture::Sauvegarder, 0, 2,
                        " sauvegarde ou restaure la dernière version des fichiers-système", nullptr);
   btnRestaurer = button("Restaurer", Picture::Restaurer, 1, 2,
@@ -92,7 +93,9 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
   btnQuitter = button("Quitter", Picture::Quitter, 3, 2, " termine cette session de Pivalune",
                       [this] { btnQuitterClick(); });
   // The commands whose windows are not part of the program yet.
-  for (const Button* b : {&BitBtn1, &btnNettoyer, &btnSecurite}) b->SetEnabled(false);
+  btnSecurite.SetEnabled(false);
+  BitBtn1.SetEnabled(static_cast<bool>(commands_.duplicates));
+  btnNettoyer.SetEnabled(static_cast<bool>(commands_.cleaner));
   btnInstaller.SetEnabled(static_cast<bool>(commands_.install));
   btnDesinstaller.SetEnabled(static_cast<bool>(commands_.uninstall));
   btnEnregistrer.SetEnabled(static_cast<bool>(commands_.record));
@@ -115,8 +118,8 @@ void TPrincipal::BuildMenu() {
   Item(fonctions, MenuRestaurer, "&Restaurer un état enregistré...", static_cast<bool>(commands_.restore));
   AppendMenuA(fonctions, MF_SEPARATOR, 0, nullptr);
   Item(fonctions, MenuSauvegarder, "&Sauvegarder les fichiers-système...", false);
-  Item(fonctions, MenuDoublons, "Chercher les dou&blons...", false);
-  Item(fonctions, MenuNettoyer, "&Nettoyer les fichiers temporaires...", false);
+  Item(fonctions, MenuDoublons, "Chercher les dou&blons...", static_cast<bool>(commands_.duplicates));
+  Item(fonctions, MenuNettoyer, "&Nettoyer les fichiers temporaires...", static_cast<bool>(commands_.cleaner));
   AppendMenuA(fonctions, MF_SEPARATOR, 0, nullptr);
   Item(fonctions, MenuQuitter, "&Quitter", true);
 
@@ -145,6 +148,8 @@ void TPrincipal::BuildMenu() {
   OnMenu(MenuEnregistrer, [this] { MenuEnregistrerClick(); });
   OnMenu(MenuComparer, [this] { MenuComparerClick(); });
   OnMenu(MenuRestaurer, [this] { MenuRestaurerClick(); });
+  OnMenu(MenuDoublons, [this] { MenuDoublonsClick(); });
+  OnMenu(MenuNettoyer, [this] { MenuNettoyerClick(); });
   OnMenu(MenuConfiguration, [this] { MenuConfigurationClick(); });
   OnMenu(MenuMessages, [this] { MenuMessagesClick(); });
   OnMenu(MenuArchivage, [this] { MenuArchivageClick(); });
@@ -158,6 +163,8 @@ void TPrincipal::MenuDesinstallerClick() { if (commands_.uninstall) commands_.un
 void TPrincipal::MenuEnregistrerClick() { if (commands_.record) commands_.record(this); }
 void TPrincipal::MenuComparerClick() { if (commands_.compare) commands_.compare(this); }
 void TPrincipal::MenuRestaurerClick() { if (commands_.restore) commands_.restore(this); }
+void TPrincipal::MenuDoublonsClick() { if (commands_.duplicates) commands_.duplicates(this); }
+void TPrincipal::MenuNettoyerClick() { if (commands_.cleaner) commands_.cleaner(this); }
 void TPrincipal::MenuConfigurationClick() { if (commands_.configuration) commands_.configuration(this); }
 void TPrincipal::MenuMessagesClick() { if (commands_.messages) commands_.messages(this); }
 void TPrincipal::MenuRapportClick() { if (commands_.report) commands_.report(this); }

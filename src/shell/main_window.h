@@ -12,8 +12,8 @@ bool ArchiveReminderDue();
 // The windows the main window opens; each is set by the shell once that
 // window exists. A command without its window stays disabled.
 struct TPrincipalCommands {
-  std::function<void(TForm*)> install, uninstall, record, compare, restore, configuration, messages, report,
-      archive, about;
+  std::function<void(TForm*)> install, uninstall, record, compare, restore, duplicates, cleaner, configuration,
+      messages, report, archive, about;
 };
 
 class TPrincipal : public TForm {
@@ -41,6 +41,8 @@ class TPrincipal : public TForm {
   void MenuEnregistrerClick();
   void MenuComparerClick();
   void MenuRestaurerClick();
+  void MenuDoublonsClick();
+  void MenuNettoyerClick();
   void MenuConfigurationClick();
   void MenuMessagesClick();
   void MenuRapportClick();

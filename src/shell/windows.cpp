@@ -30,6 +30,8 @@
 #include "undo/restart_prompt.h"
 #include "undo/restore_wizard.h"
 #include "undo/uninstall_wizard.h"
+#include "tools/cleaner_dialog.h"
+#include "tools/duplicates_dialog.h"
 
 namespace {
 
@@ -72,6 +74,14 @@ TPrincipalCommands CommandsOf(const std::unique_ptr<LongLivedWindows>& windows) 
   commands.uninstall = [&windows](TForm* caller) {
     TAssDesinst wizard(caller ? caller->Handle() : nullptr, windows->archive, windows->viewer, windows->restart);
     ShowDialogInstead(caller, wizard);
+  };
+  commands.duplicates = [](TForm* caller) {
+    TDoublons dialog(caller ? caller->Handle() : nullptr);
+    ShowDialogInstead(caller, dialog);
+  };
+  commands.cleaner = [](TForm* caller) {
+    TNettoyage dialog(caller ? caller->Handle() : nullptr);
+    ShowDialogInstead(caller, dialog);
   };
   commands.restore = [&windows](TForm* caller) {
     TAssRestaure wizard(caller ? caller->Handle() : nullptr, windows->archive, windows->viewer, windows->restart);

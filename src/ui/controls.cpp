@@ -32,3 +32,22 @@ void ShowMnemonic(const Label& label) {
   SetWindowLongPtrA(label.Handle(), GWL_STYLE, style & ~static_cast<LONG_PTR>(SS_NOPREFIX));
   InvalidateRect(label.Handle(), nullptr, TRUE);
 }
+
+int SpinEdit::Minimum() const {
+  int minimum = 0, maximum = 0;
+  SendMessageA(arrows_, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&minimum), reinterpret_cast<LPARAM>(&maximum));
+  return minimum;
+}
+
+int SpinEdit::Maximum() const {
+  int minimum = 0, maximum = 0;
+  SendMessageA(arrows_, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&minimum), reinterpret_cast<LPARAM>(&maximum));
+  return maximum;
+}
+
+void SpinEdit::SetValue(int value) const {
+  const int minimum = Minimum(), maximum = Maximum();
+  if (minimum != maximum) value = value < minimum ? minimum : value > maximum ? maximum : value;
+  if (value == Value() && Text() == std::to_string(value)) return;
+  SendMessageA(arrows_, UDM_SETPOS32, 0, value);
+}

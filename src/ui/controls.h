@@ -2,6 +2,7 @@
 // the forms make, one line each. The form that created a control owns it.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -82,6 +83,24 @@ class ListBox : public Control {
   bool IsSelected(int index) const { return SendMessageA(h_, LB_GETSEL, index, 0) > 0; }
   void SetSelected(int index, bool on) const { SendMessageA(h_, LB_SETSEL, on, index); }
   int SelectedCount() const { return static_cast<int>(SendMessageA(h_, LB_GETSELCOUNT, 0, 0)); }
+};
+
+// A number with arrows beside it, which cannot be typed into.
+class SpinEdit : public Control {
+ public:
+  SpinEdit() = default;
+  SpinEdit(HWND edit, HWND arrows) : Control(edit), arrows_(arrows) {}
+  HWND Arrows() const { return arrows_; }
+  int Value() const { return static_cast<int>(SendMessageA(arrows_, UDM_GETPOS32, 0, 0)); }
+  int Minimum() const;
+  int Maximum() const;
+  void SetRange(int minimum, int maximum) const { SendMessageA(arrows_, UDM_SETRANGE32, minimum, maximum); }
+  // A value brought within the range (unless minimum and maximum are
+  // equal); the box changes, and tells so, only when it differs.
+  void SetValue(int value) const;
+
+ private:
+  HWND arrows_ = nullptr;
 };
 
 class ComboBox : public Control {

@@ -269,6 +269,26 @@ void TForm::OnNotify(const Control& control, WORD code, Handler handler) {
   commands_[control.Id() | (code << 16)] = std::move(handler);
 }
 
+SpinEdit TForm::AddSpinEdit(int x, int y, int w, int h, const std::string& hint, Handler change) {
+  static const bool registered = [] {
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_UPDOWN_CLASS};
+    return InitCommonControlsEx(&classes) != 0;
+  }();
+  (void)registered;
+  HWND edit = AddControl("EDIT", "0", ES_READONLY | ES_RIGHT | ES_NUMBER, x, y, w, h, hint, nullptr, WS_EX_CLIENTEDGE);
+  HWND arrows = CreateWindowExA(0, UPDOWN_CLASSA, "",
+                                WS_CHILD | WS_VISIBLE | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                                0, 0, 0, 0, h_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId_++)),
+                                GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
+  SendMessageA(arrows, UDM_SETRANGE32, 0, 0);
+  SendMessageA(arrows, UDM_SETPOS32, 0, 0);
+  if (!hint.empty()) hints_[arrows] = hint;
+  SpinEdit spin(edit, arrows);
+  if (change) OnNotify(spin, EN_CHANGE, std::move(change));
+  return spin;
+}
+
 ComboBox TForm::AddComboBox(int x, int y, int w, int h, const std::string& hint) {
   return ComboBox(AddControl("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, x, y, w, h,
                              hint));

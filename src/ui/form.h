@@ -86,6 +86,9 @@ class TForm {
   ListBox AddListBox(int x, int y, int w, int h, bool sorted, bool multiSelect,
                      const std::string& hint = "", Handler doubleClick = nullptr,
                      bool scrollsSideways = false);
+  // A number with arrows, which cannot be typed into; `change` runs when
+  // its value changes.
+  SpinEdit AddSpinEdit(int x, int y, int w, int h, const std::string& hint = "", Handler change = nullptr);
   // A drop-down list; h is the height of the open list.
   ComboBox AddComboBox(int x, int y, int w, int h, const std::string& hint = "");
   // The status bar: a lowered panel along the bottom edge; the mouse over

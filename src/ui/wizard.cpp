@@ -107,6 +107,8 @@ void TWizard::BtnAideClick() {
   ShowHelp(Handle(), HelpContext);
 }
 
-void TWizard::BtnConfigClick() {
-  if (ConfigurationDialog) ConfigurationDialog(this);
+void TWizard::BtnConfigClick() { OpenConfigurationDialog(this); }
+
+void TWizard::OpenConfigurationDialog(TForm* caller) {
+  if (ConfigurationDialog) ConfigurationDialog(caller);
 }

@@ -37,6 +37,8 @@ class TWizard : public TForm {
   // The Configuration button opens the configuration dialog, which the
   // shell provides.
   static void SetConfigurationDialog(std::function<void(TForm* caller)> open);
+  // Opens it in place of the caller (the tools have a Configuration button too).
+  static void OpenConfigurationDialog(TForm* caller);
 
  protected:
   // width x height client area; textLines lines of text on the right, the
