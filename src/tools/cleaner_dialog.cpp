@@ -180,7 +180,7 @@ std::string TNettoyage::CleanTemporaryDirectory() {
   const std::string temporary = length > 0 && length < sizeof path ? path : "";
   if (temporary.empty()) return "";
   std::string why = WhyTemporaryDirectoryStays(temporary, Program.ProgramDirectory);
-  if (why.empty() && !TFilesSearch::IsValidDirectoryPath(temporary)) why = "son nom est trop long";
+  if (why.empty() && !TFilesSearch::IsValidDirectoryPath(temporary)) why = "la recherche de fichiers n'accepte pas son chemin";
   if (!why.empty()) return TemporaryDirectoryLeftText(temporary, why);
   Chercheur.SetInitialDir(temporary);
   Chercheur.SetFileFilter("*.*");
