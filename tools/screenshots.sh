@@ -11,7 +11,7 @@ tool=$root/$build/tools/pv_screenshots.exe
 out=$root/$build/screenshots
 run=$root/$build/screenshots-run
 windows="TSplash TPrincipal TConfiguration TAvertissement TChoisir TRapport TAutresApps
-TReStart TAttention TWaitWindow ShowMessageBox TTransferer
+TReStart TAttention TWaitWindow ShowMessageBox TTransferer TNettoyage TDoublons
 TAssEnreg-A TAssEnreg-B TAssEnreg-C TAssEnreg-D
 TAssCompare-A TAssCompare-B TAssCompare-C TAssCompare-D TAssRestaure-A TAssRestaure-B TAssRestaure-C
 TAssDesinst-A TAssDesinst-B TAssDesinst-C TAssDesinst-D TAssDesinst-E TAssDesinst-F TAssDesinst-G TAssDesinst-X

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 
 #include "recording/catalogue.h"
 #include "recording/catalogue_lines.h"
@@ -47,6 +48,12 @@ std::string KeyOf(const std::string& info, const std::string& path) {
 // file whose key is alone can still fall on a bit set by another key: it
 // is then kept as a candidate and dropped when the keys themselves are
 // compared. The memory stays the same however many files have no twin.
+uint64_t HashOf(const std::string& key) {
+  uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
+  return h;
+}
+
 class KeyFilter {
  public:
   KeyFilter() : once_(Words, 0), twice_(Words, 0) {}
@@ -60,11 +67,7 @@ class KeyFilter {
  private:
   static constexpr uint64_t Bits = uint64_t{1} << 23;
   static constexpr size_t Words = Bits / 64;
-  static uint64_t Bit(const std::string& key) {
-    uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
-    return h % Bits;
-  }
+  static uint64_t Bit(const std::string& key) { return HashOf(key) % Bits; }
   static bool Test(const std::vector<uint64_t>& v, uint64_t bit) { return (v[bit / 64] >> (bit % 64)) & 1; }
   static void Set(std::vector<uint64_t>& v, uint64_t bit) { v[bit / 64] |= uint64_t{1} << (bit % 64); }
   std::vector<uint64_t> once_, twice_;
@@ -92,20 +95,43 @@ void ForEachFile(Visit visit) {
   if (in.bad()) throw IoError(ERROR_READ_FAULT, std::string("cannot read ") + CatalogueFile);
 }
 
-// Pass 1: the candidates, files whose key another file shares.
-std::vector<Candidate> ReadCandidates() {
-  {
-    TextFileWriter catalogue(CatalogueFile);
-    for (char letter : Program.Drives.substr(0, 10))
-      CatalogueDirectory(std::string(1, letter) + ":\\", "*.*", catalogue, true);
-    catalogue.Close();
-  }
+// The catalogues of every configured drive, in one file on disk: a drive's
+// files are compared with those of the other drives too.
+void WriteCatalogues() {
+  TextFileWriter catalogue(CatalogueFile);
+  for (char letter : Program.Drives.substr(0, 10))
+    CatalogueDirectory(std::string(1, letter) + ":\\", "*.*", catalogue, true);
+  catalogue.Close();
+}
+
+// The candidates, files whose key another file may share, are taken a part
+// at a time: the keys are split into as many parts as it takes for a part
+// to hold no more than this many candidates.
+constexpr size_t CandidatesPerPart = 32768;
+
+struct Parts {
   KeyFilter filter;
-  ForEachFile([&](const std::string& info, const std::string& path) { filter.Add(KeyOf(info, path)); });
+  size_t count = 1;
+};
+
+std::unique_ptr<Parts> SplitCandidates() {
+  auto parts = std::make_unique<Parts>();
+  ForEachFile([&](const std::string& info, const std::string& path) { parts->filter.Add(KeyOf(info, path)); });
+  size_t candidates = 0;
+  ForEachFile([&](const std::string& info, const std::string& path) {
+    if (parts->filter.Shared(KeyOf(info, path))) ++candidates;
+  });
+  parts->count = std::max<size_t>(1, (candidates + CandidatesPerPart - 1) / CandidatesPerPart);
+  return parts;
+}
+
+std::vector<Candidate> ReadCandidates(const Parts& parts, size_t part) {
   std::vector<Candidate> candidates;
   ForEachFile([&](const std::string& info, const std::string& path) {
     std::string key = KeyOf(info, path);
-    if (filter.Shared(key)) candidates.push_back({info, path, std::move(key)});
+    // The high bits of the hash: the filter uses the low ones.
+    if (parts.filter.Shared(key) && (HashOf(key) >> 40) % parts.count == part)
+      candidates.push_back({info, path, std::move(key)});
   });
   return candidates;
 }
@@ -152,12 +178,9 @@ void AddSeriesOf(std::vector<const Candidate*> group, std::vector<std::string>& 
   }
 }
 
-void Search(std::vector<std::string>& result, std::vector<std::string>* unreadable) {
-  ShowWaitMessage("Lecture des noms et attributs de fichiers");
-  BuildExclusionList(Program.ExclusionText);
-  std::vector<Candidate> candidates = ReadCandidates();
-  DeleteFileForced(CatalogueFile);
-
+// Passes 2 to 4 over one part of the candidates.
+void SearchPart(std::vector<Candidate> candidates, std::vector<std::string>& series,
+                std::vector<std::string>* unreadable) {
   ShowWaitMessage("Recherche des fichiers analogues");
   candidates = KeepSharedKeys(std::move(candidates));
 
@@ -173,13 +196,22 @@ void Search(std::vector<std::string>& result, std::vector<std::string>* unreadab
   auto contentKey = [](const Candidate* c) { return std::make_pair(c->crc, c->info.substr(0, c->info.find('['))); };
   std::sort(readable.begin(), readable.end(),
             [&](const Candidate* a, const Candidate* b) { return contentKey(a) < contentKey(b); });
-  std::vector<std::string> series;
   for (size_t i = 0; i < readable.size();) {
     size_t j = i + 1;
     while (j < readable.size() && contentKey(readable[j]) == contentKey(readable[i])) ++j;
     if (j - i >= 2) AddSeriesOf({readable.begin() + i, readable.begin() + j}, series);
     i = j;
   }
+}
+
+void Search(std::vector<std::string>& result, std::vector<std::string>* unreadable) {
+  ShowWaitMessage("Lecture des noms et attributs de fichiers");
+  BuildExclusionList(Program.ExclusionText);
+  WriteCatalogues();
+  const std::unique_ptr<Parts> parts = SplitCandidates();
+  std::vector<std::string> series;
+  for (size_t part = 0; part < parts->count; ++part) SearchPart(ReadCandidates(*parts, part), series, unreadable);
+  DeleteFileForced(CatalogueFile);
   std::sort(series.begin(), series.end(), FoldedLess);
   series.erase(std::unique(series.begin(), series.end(),
                            [](const std::string& a, const std::string& b) { return CompareFolded(a, b) == 0; }),

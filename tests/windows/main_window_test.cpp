@@ -124,6 +124,8 @@ TEST_F(MainWindow, ButtonAndMenuItemGiveTheSameCommand) {
   commands.record = command("record");
   commands.compare = command("compare");
   commands.restore = command("restore");
+  commands.duplicates = command("duplicates");
+  commands.cleaner = command("cleaner");
   commands.archive = command("archive");
   TPrincipal main(commands);
   mainWindow = &main;
@@ -136,6 +138,8 @@ TEST_F(MainWindow, ButtonAndMenuItemGiveTheSameCommand) {
       {&main.btnEnregistrer, "&Enregistrer l'état des disques..."},
       {&main.btnComparer, "&Comparer à un état enregistré..."},
       {&main.btnRestaurer, "&Restaurer un état enregistré..."},
+      {&main.BitBtn1, "Chercher les dou&blons..."},
+      {&main.btnNettoyer, "&Nettoyer les fichiers temporaires..."},
       {&main.btnArchivage, "&Archivage..."},
   };
   for (const auto& [button, item] : pairs) {
@@ -147,7 +151,8 @@ TEST_F(MainWindow, ButtonAndMenuItemGiveTheSameCommand) {
     SendMessageA(main.Handle(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
   }
   EXPECT_EQ(given, (std::vector<std::string>{"install", "install", "uninstall", "uninstall", "record", "record",
-                                             "compare", "compare", "restore", "restore", "archive", "archive"}));
+                                             "compare", "compare", "restore", "restore", "duplicates", "duplicates",
+                                             "cleaner", "cleaner", "archive", "archive"}));
 }
 
 TEST_F(MainWindow, ReminderCountsFivePerStateAndOnePerReport) {

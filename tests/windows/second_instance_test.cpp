@@ -144,7 +144,12 @@ TEST(ProgramWindows, TheMainWindowsButtonsShowTheirWindowsInItsPlace) {
   ASSERT_TRUE(instance.Started());
   const HWND main = MainWindowOf(instance);
   ASSERT_NE(main, nullptr);
-  const std::pair<const char*, const char*> commands[] = {
+  struct Command {
+    const char* button;
+    const char* title;
+    const char* close = "Annuler";
+  };
+  const Command commands[] = {
       {"Configurer", "Pivalune 98 - Configuration"},
       {"Installer", "Pivalune 98 - Installer ou lancer une application"},
       {"Enregistrer", "Pivalune 98 - Enregistrer l'état actuel"},
@@ -152,15 +157,17 @@ TEST(ProgramWindows, TheMainWindowsButtonsShowTheirWindowsInItsPlace) {
       {"Désinstaller", "Pivalune 98 - Désinstaller une application"},
       {"Comparer", "Pivalune 98 - Comparer à un état enregistré"},
       {"Restaurer", "Pivalune 98 - Restaurer un état enregistré"},
+      {"Nettoyer", "Pivalune 98 - Nettoyer"},
+      {"Optimiser", "Pivalune 98 - Chercher les doublons", "Fermer"},
   };
-  for (const auto& [caption, title] : commands) {
+  for (const auto& [caption, title, close] : commands) {
     HWND button = FindWindowExA(main, nullptr, "Button", caption);
     ASSERT_NE(button, nullptr) << caption;
     PostMessageA(button, BM_CLICK, 0, 0);
     Found dialog = WaitForTopLevel(title, instance.Pid(), "", 10000);
     ASSERT_NE(dialog.window, nullptr) << caption;
     EXPECT_FALSE(IsWindowVisible(main)) << caption;
-    HWND cancel = FindWindowExA(dialog.window, nullptr, "Button", "Annuler");
+    HWND cancel = FindWindowExA(dialog.window, nullptr, "Button", close);
     ASSERT_NE(cancel, nullptr) << caption;
     PostMessageA(cancel, BM_CLICK, 0, 0);
     for (int i = 0; i < 200 && !IsWindowVisible(main); ++i) Sleep(50);

@@ -41,6 +41,8 @@
 #include "undo/restart_prompt.h"
 #include "undo/restore_wizard.h"
 #include "undo/uninstall_wizard.h"
+#include "tools/cleaner_dialog.h"
+#include "tools/duplicates_dialog.h"
 
 namespace {
 
@@ -443,6 +445,28 @@ bool ShootUninstallWizard(char step, const std::string& path) {
   });
 }
 
+// The duplicate finder as after a search: two series found, the first
+// shown, two of its files selected.
+bool ShootDuplicateFinder(const std::string& path) {
+  TDoublons dialog(nullptr);
+  return Shoot(dialog, path, [&] { dialog.Show(); }, dialog.btnSupprimer.Handle(), [&] {
+    const std::string info = "\xF5" "995328[583729152]32";
+    dialog.Series = {"C:\\Program Files\\Mon Jeu\\MFC42.DLL" + info + "|C:\\WINDOWS\\SYSTEM\\MFC42.DLL" + info +
+                         "|C:\\Jeux\\Ancien\\MFC42.DLL" + info,
+                     "C:\\Mes documents\\lettre.doc\xF5" "18944[629229568]32|C:\\Sauvegarde\\lettre.doc\xF5"
+                     "18944[629229568]32"};
+    dialog.SpinEdit1.SetRange(1, 2);
+    dialog.SpinEdit1.SetValue(1);
+    dialog.Label1.SetText("2 séries de doublons ont été trouvées.");
+    dialog.Label3.SetText("Avant d'effacer un fichier, assurez-vous que toutes les");
+    dialog.Label4.SetText("applications qui l'utilisent sauront retrouver son doublon,");
+    dialog.Label5.SetText("dans un répertoire ou sous un nom différent.");
+    dialog.Liste.SetSelected(0, true);
+    dialog.Liste.SetSelected(2, true);
+    dialog.btnSupprimer.SetEnabled(true);
+  });
+}
+
 // The question of a message box answered on another thread once it has
 // been captured.
 bool ShootMessageBox(const std::string& path) {
@@ -573,6 +597,12 @@ bool ShootWindow(const std::string& name, const std::string& path) {
   }
   if (name.starts_with("TAssEnreg-") && name.size() == 11) return ShootRecordWizard(name.back(), path);
   if (name == "TTransferer") return ShootArchiveDialog(path);
+  if (name == "TNettoyage") {
+    TNettoyage dialog(nullptr);
+    return Shoot(dialog, path, [&] { dialog.Show(); }, dialog.Masque.Handle(),
+                 [&] { dialog.Masque.SetText("*.$$$"); });
+  }
+  if (name == "TDoublons") return ShootDuplicateFinder(path);
   if (name.starts_with("TAssCompare-") && name.size() == 13) return ShootCompareWizard(name.back(), path);
   if (name.starts_with("TAssRestaure-") && name.size() == 14) return ShootRestoreWizard(name.back(), path);
   if (name.starts_with("TAssDesinst-") && name.size() == 13) return ShootUninstallWizard(name.back(), path);
