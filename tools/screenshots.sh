@@ -10,12 +10,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 tool=$root/$build/tools/pv_screenshots.exe
 out=$root/$build/screenshots
 run=$root/$build/screenshots-run
-windows="TSplash TPrincipal TConfiguration TAvertissement TChoisir TRapport TAutresApps
+# PV_SHOTS="TDoublons TNettoyage" takes only those.
+windows=${PV_SHOTS:-"TSplash TPrincipal TConfiguration TAvertissement TChoisir TRapport TAutresApps
 TReStart TAttention TWaitWindow ShowMessageBox TTransferer TNettoyage TDoublons
 TAssEnreg-A TAssEnreg-B TAssEnreg-C TAssEnreg-D
 TAssCompare-A TAssCompare-B TAssCompare-C TAssCompare-D TAssRestaure-A TAssRestaure-B TAssRestaure-C
 TAssDesinst-A TAssDesinst-B TAssDesinst-C TAssDesinst-D TAssDesinst-E TAssDesinst-F TAssDesinst-G TAssDesinst-X
-TAssInst-A TAssInst-B TAssInst-C TAssInst-D TAssInst-E TAssInst-F TAssInst-G TAssInst-H"
+TAssInst-A TAssInst-B TAssInst-C TAssInst-D TAssInst-E TAssInst-F TAssInst-G TAssInst-H"}
 
 [ -f "$tool" ] || { echo "screenshots: $tool is missing (make build)" >&2; exit 1; }
 

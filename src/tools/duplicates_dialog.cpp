@@ -44,8 +44,9 @@ TDoublons::TDoublons(HWND owner) {
   CB1.SetChecked(true);
   LabelSerie = AddLabel("Série n°", 436, 67, 60, 18);
   SpinEdit1 = AddSpinEdit(496, 64, 76, 22, " choisissez la série de doublons à montrer", [this] { SpinEdit1Change(); });
+  // Tabs expand to the stops; the list scrolls sideways over its width.
   Liste = TTabListBox(AddListBox(8, 92, Width - 16, 200, true, true, " sélectionnez les fichiers à effacer", nullptr,
-                                 true),
+                                 WS_HSCROLL | LBS_USETABSTOPS),
                       ListWidth);
   listFont_ = CreateReportFont();
   SetFont(Liste, listFont_);

@@ -246,10 +246,9 @@ Memo TForm::AddMemo(int x, int y, int w, int h, bool readOnly, const std::string
 }
 
 ListBox TForm::AddListBox(int x, int y, int w, int h, bool sorted, bool multiSelect,
-                          const std::string& hint, Handler doubleClick, bool scrollsSideways) {
+                          const std::string& hint, Handler doubleClick, DWORD extraStyle) {
   DWORD style = WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                (sorted ? LBS_SORT : 0) | (multiSelect ? LBS_EXTENDEDSEL : 0) |
-                (scrollsSideways ? WS_HSCROLL : 0);
+                (sorted ? LBS_SORT : 0) | (multiSelect ? LBS_EXTENDEDSEL : 0) | extraStyle;
   HWND l = AddControl("LISTBOX", "", style, x, y, w, h, hint, nullptr, WS_EX_CLIENTEDGE);
   if (doubleClick) commands_[GetDlgCtrlID(l) | (LBN_DBLCLK << 16)] = std::move(doubleClick);
   return ListBox(l);

@@ -85,7 +85,7 @@ class TForm {
   Memo AddMemo(int x, int y, int w, int h, bool readOnly, const std::string& hint = "");
   ListBox AddListBox(int x, int y, int w, int h, bool sorted, bool multiSelect,
                      const std::string& hint = "", Handler doubleClick = nullptr,
-                     bool scrollsSideways = false);
+                     DWORD extraStyle = 0);
   // A number with arrows, which cannot be typed into; `change` runs when
   // its value changes.
   SpinEdit AddSpinEdit(int x, int y, int w, int h, const std::string& hint = "", Handler change = nullptr);

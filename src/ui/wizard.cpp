@@ -18,7 +18,7 @@ TWizard::~TWizard() {
 
 ListBox TWizard::AddLineList(int x, int y, int w, int h, const std::string& hint, bool sorted) {
   if (!lineFont_) lineFont_ = CreateReportFont();
-  ListBox list = AddListBox(x, y, w, h, sorted, false, hint, nullptr, true);
+  ListBox list = AddListBox(x, y, w, h, sorted, false, hint, nullptr, WS_HSCROLL);
   SetFont(list, lineFont_);
   return list;
 }
