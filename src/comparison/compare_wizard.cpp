@@ -19,13 +19,6 @@ namespace {
 constexpr int Width = 560, Height = 330;
 constexpr int Left = Width / 5 + 10;  // the text column, right of the picture
 
-WizardStep Page(char letter, std::vector<std::string> texts) {
-  WizardStep step;
-  step.letter = letter;
-  step.texts = std::move(texts);
-  return step;
-}
-
 }  // namespace
 
 TAssCompare::TAssCompare(HWND owner, TTransferer& archive, TRapport& viewer, TAttention& warning)
@@ -53,7 +46,7 @@ void TAssCompare::ShowPageControls(bool list, bool keepOrDelete) {
 
 void TAssCompare::DefinePages() {
   std::vector<WizardStep> pages;
-  WizardStep a = Page('A', {" Choisissez l'état auquel doit être comparé l'état",
+  WizardStep a = WizardStep::Of('A', {" Choisissez l'état auquel doit être comparé l'état",
                             "actuel; cliquez sur \"Archive\" pour récupérer un état", "sur disquette."});
   a.next = 'B';
   a.previousEnabled = false;
@@ -65,7 +58,7 @@ void TAssCompare::DefinePages() {
   };
   pages.push_back(a);
 
-  WizardStep b = Page('B', {"", " A la fin de la comparaison, que voulez-vous faire",
+  WizardStep b = WizardStep::Of('B', {"", " A la fin de la comparaison, que voulez-vous faire",
                             "de l'état enregistré précédemment ?"});
   b.next = 'C';
   b.previous = 'A';
@@ -73,14 +66,14 @@ void TAssCompare::DefinePages() {
   b.enter = [this] { ShowPageControls(false, true); };
   pages.push_back(b);
 
-  WizardStep c = Page('C', {"", "", "Cliquez sur \"Suivant\" pour lancer la comparaison."});
+  WizardStep c = WizardStep::Of('C', {"", "", "Cliquez sur \"Suivant\" pour lancer la comparaison."});
   c.next = 'D';
   c.previous = 'B';
   c.configurationVisible = false;
   c.enter = [this] { ShowPageControls(false, false); };
   pages.push_back(c);
 
-  WizardStep d = Page('D', {"", "", "", "", "Cliquez sur \"Rapport\" pour voir ce qui a été modifié."});
+  WizardStep d = WizardStep::Of('D', {"", "", "", "", "Cliquez sur \"Rapport\" pour voir ce qui a été modifié."});
   d.previousEnabled = false;
   d.finish = true;
   d.cancelVisible = false;

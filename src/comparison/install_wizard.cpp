@@ -36,13 +36,6 @@ std::string WithCapitals(const std::string& text) {
   return out;
 }
 
-WizardStep Page(char letter, std::vector<std::string> texts) {
-  WizardStep step;
-  step.letter = letter;
-  step.texts = std::move(texts);
-  return step;
-}
-
 }  // namespace
 
 TAssInst::TAssInst(HWND owner, TRapport& viewer, TAttention& warning)
@@ -181,7 +174,7 @@ void TAssInst::SelectMode(int mode) {
 
 void TAssInst::DefinePages() {
   std::vector<WizardStep> pages;
-  WizardStep a = Page('A', {" Choisissez un disque et un répertoire, puis le fichier", "que vous voulez lancer."});
+  WizardStep a = WizardStep::Of('A', {" Choisissez un disque et un répertoire, puis le fichier", "que vous voulez lancer."});
   a.next = 'B';
   a.previousEnabled = false;
   a.configurationVisible = false;
@@ -194,7 +187,7 @@ void TAssInst::DefinePages() {
   };
   pages.push_back(a);
 
-  WizardStep b = Page('B', {" Indiquez le nom que vous voulez donner au rapport",
+  WizardStep b = WizardStep::Of('B', {" Indiquez le nom que vous voulez donner au rapport",
                             "d'installation; il vous servira plus tard à retrouver", "ce fichier."});
   b.next = 'C';
   b.previous = 'A';
@@ -207,7 +200,7 @@ void TAssInst::DefinePages() {
   };
   pages.push_back(b);
 
-  WizardStep c = Page('C', {" Si vous voulez modifier les disques et les fichiers",
+  WizardStep c = WizardStep::Of('C', {" Si vous voulez modifier les disques et les fichiers",
                             Quoted("à surveiller, cliquez sur ", "Configuration", "."), "",
                             " Vous devriez cocher tous les éléments qui risquent d'être", "modifiés."});
   c.next = 'D';
@@ -219,7 +212,7 @@ void TAssInst::DefinePages() {
   };
   pages.push_back(c);
 
-  WizardStep d = Page('D', {" Pivalune enregistre l'état de votre système pour effectuer",
+  WizardStep d = WizardStep::Of('D', {" Pivalune enregistre l'état de votre système pour effectuer",
                             "une comparaison après l'installation."});
   d.next = 'E';
   d.configurationVisible = false;
@@ -235,7 +228,7 @@ void TAssInst::DefinePages() {
   };
   pages.push_back(d);
 
-  WizardStep e = Page('E', {" Pivalune lance le programme sélectionné.", " Lorsque l'installation sera terminée, cliquez",
+  WizardStep e = WizardStep::Of('E', {" Pivalune lance le programme sélectionné.", " Lorsque l'installation sera terminée, cliquez",
                             Quoted("sur ", "Suivant", ".")});
   e.next = 'G';
   e.previousEnabled = false;
@@ -249,7 +242,7 @@ void TAssInst::DefinePages() {
   };
   pages.push_back(e);
 
-  WizardStep f = Page('F', {" Vous avez interrompu l'analyse, sans doute parce que", "le programme lancé s'était bloqué.",
+  WizardStep f = WizardStep::Of('F', {" Vous avez interrompu l'analyse, sans doute parce que", "le programme lancé s'était bloqué.",
                             "", "Quittez Pivalune, installez normalement votre application,",
                             "puis relancez Pivalune et suivez les indications qui", "apparaîtront à l'écran."});
   f.next = 'G';
@@ -264,7 +257,7 @@ void TAssInst::DefinePages() {
   };
   pages.push_back(f);
 
-  WizardStep g = Page('G', {" Pivalune effectue une comparaison avec l'état antérieur", "pour déterminer ce qui a été modifié."});
+  WizardStep g = WizardStep::Of('G', {" Pivalune effectue une comparaison avec l'état antérieur", "pour déterminer ce qui a été modifié."});
   g.next = 'H';
   g.previousEnabled = false;
   g.nextEnabled = false;
@@ -276,7 +269,7 @@ void TAssInst::DefinePages() {
   };
   pages.push_back(g);
 
-  WizardStep h = Page('H', {Quoted(" L'installation est terminée. Cliquez sur ", "Rapport", ""),
+  WizardStep h = WizardStep::Of('H', {Quoted(" L'installation est terminée. Cliquez sur ", "Rapport", ""),
                             "pour voir le résultat de l'analyse."});
   h.previousEnabled = false;
   h.finish = true;

@@ -19,13 +19,6 @@ namespace {
 constexpr int Width = 444, Height = 276;
 constexpr int Left = Width / 5 + 10;  // the text column, right of the picture
 
-WizardStep Step(char letter, std::vector<std::string> texts) {
-  WizardStep step;
-  step.letter = letter;
-  step.texts = std::move(texts);
-  return step;
-}
-
 std::string DriveOf(const std::string& directory) {
   return directory.size() >= 2 && directory[1] == ':' ? directory.substr(0, 1) : "C";
 }
@@ -58,7 +51,7 @@ void TAssEnreg::ShowStorageChoice(bool on) {
 
 void TAssEnreg::DefineStepsOfRecording() {
   std::vector<WizardStep> steps;
-  WizardStep a = Step('A', {" Pivalune va enregistrer l'état actuel de votre système;",
+  WizardStep a = WizardStep::Of('A', {" Pivalune va enregistrer l'état actuel de votre système;",
                             "cela vous permettra de voir plus tard ce qui a été modifié,",
                             "et éventuellement d'annuler ces modifications.", "",
                             " Cliquez sur \"Configuration\" si vous voulez changer",
@@ -68,7 +61,7 @@ void TAssEnreg::DefineStepsOfRecording() {
   a.enter = [this] { ShowStorageChoice(false); };
   steps.push_back(a);
 
-  WizardStep b = Step('B', {"", "", "", " Pivalune peut avoir besoin de plus de 2 Mo pour stocker",
+  WizardStep b = WizardStep::Of('B', {"", "", "", " Pivalune peut avoir besoin de plus de 2 Mo pour stocker",
                             "ses fichiers temporaires."});
   b.next = 'C';
   b.previous = 'A';
@@ -84,7 +77,7 @@ void TAssEnreg::DefineStepsOfRecording() {
   };
   steps.push_back(b);
 
-  WizardStep c = Step('C', {"", " Où voulez-vous conserver les fichiers créés ?"});
+  WizardStep c = WizardStep::Of('C', {"", " Où voulez-vous conserver les fichiers créés ?"});
   c.next = 'D';
   c.previous = 'B';
   c.finish = true;
@@ -92,7 +85,7 @@ void TAssEnreg::DefineStepsOfRecording() {
   c.enter = [this] { ShowStorageChoice(true); };
   steps.push_back(c);
 
-  WizardStep d = Step('D', {"", " Enregistrement en cours."});
+  WizardStep d = WizardStep::Of('D', {"", " Enregistrement en cours."});
   d.previousEnabled = false;
   d.nextEnabled = false;
   d.configurationVisible = false;

@@ -88,24 +88,9 @@ void DeleteStateFiles(const std::string& baseName) {
 }
 
 void ListRecordedStates(const std::string& caption, const std::function<void(const std::string&)>& add) {
-  const std::string directory = Program.ProgramDirectory;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((directory + "*.000").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return;
-  std::vector<std::string> names;
-  do
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  while (FindNextFileA(h, &found));
-  FindClose(h);
-  for (const std::string& name : names) {
-    std::string firstLine;
-    if (!FileExists(directory + name)) continue;
-    if (!ReadFirstLine(directory + name, firstLine)) {
-      const DWORD code = GetLastError();
-      throw IoError(code ? static_cast<int>(code) : ERROR_READ_FAULT, "cannot read " + directory + name);
-    }
+  ForEachFirstLine(Program.ProgramDirectory, "*.000", [&](const std::string& name, const std::string& firstLine) {
     add(StateLabel(firstLine, caption, name));
-  }
+  });
 }
 
 std::string UnfinishedStateFileName(const std::string& baseName, int member) {

@@ -422,3 +422,24 @@ bool SameFileContents(const std::string& a, const std::string& b) {
   CloseHandle(second);
   return same;
 }
+
+void ForEachFirstLine(const std::string& directory, const std::string& pattern,
+                      const std::function<void(const std::string& name, const std::string& firstLine)>& visit) {
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((directory + pattern).c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return;
+  std::vector<std::string> names;
+  do
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  while (FindNextFileA(h, &found));
+  FindClose(h);
+  for (const std::string& name : names) {
+    std::string firstLine;
+    if (!FileExists(directory + name)) continue;
+    if (!ReadFirstLine(directory + name, firstLine)) {
+      const DWORD code = GetLastError();
+      throw IoError(code ? static_cast<int>(code) : ERROR_READ_FAULT, "cannot read " + directory + name);
+    }
+    visit(name, firstLine);
+  }
+}

@@ -2,6 +2,7 @@
 // The copy and the checksum raise IoError on a read or write failure.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Every operation takes names of any length: a path the catalogue can name
@@ -49,6 +50,11 @@ bool FileSizeAndCrc32(const std::string& name, uint64_t& size, uint32_t& crc);
 // the file is read (a title line of a large report). False when the file
 // cannot be opened or read.
 bool ReadFirstLine(const std::string& name, std::string& line);
+// The first line of every file of a directory that matches a pattern
+// ("*.000"), hidden and system ones too, with the file's name. A file that
+// cannot be read raises IoError, once the files before it have been given.
+void ForEachFirstLine(const std::string& directory, const std::string& pattern,
+                      const std::function<void(const std::string& name, const std::string& firstLine)>& visit);
 // Whether two files hold the same bytes, read in large blocks side by side;
 // false when either cannot be read.
 bool SameFileContents(const std::string& a, const std::string& b);

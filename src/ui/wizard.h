@@ -22,6 +22,14 @@ struct WizardStep {
   // Runs once the texts and buttons are set: the controls of the step, then
   // its work (with the hourglass and the navigation disabled, see RunWork).
   std::function<void()> enter;
+
+  // A step of that letter with those texts, the rest as above.
+  static WizardStep Of(char letter, std::vector<std::string> texts = {}) {
+    WizardStep step;
+    step.letter = letter;
+    step.texts = std::move(texts);
+    return step;
+  }
 };
 
 class TWizard : public TForm {

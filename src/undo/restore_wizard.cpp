@@ -21,13 +21,6 @@ namespace {
 constexpr int Width = 560, Height = 330;
 constexpr int Left = Width / 5 + 10;  // the text column, right of the picture
 
-WizardStep Step(char letter, std::vector<std::string> texts) {
-  WizardStep step;
-  step.letter = letter;
-  step.texts = std::move(texts);
-  return step;
-}
-
 }  // namespace
 
 std::string TAssRestaure::WarningTextOf(const std::string& line) {
@@ -61,7 +54,7 @@ void TAssRestaure::ShowStepControls(bool list, bool keepOrDelete) {
 
 void TAssRestaure::DefineSteps() {
   std::vector<WizardStep> steps;
-  WizardStep a = Step('A', {" Choisissez l'état enregistré qui doit être restauré;",
+  WizardStep a = WizardStep::Of('A', {" Choisissez l'état enregistré qui doit être restauré;",
                             "cliquez sur \"Archive\" pour récupérer un état sur", "sur disquette."});
   a.next = 'B';
   a.previousEnabled = false;
@@ -73,7 +66,7 @@ void TAssRestaure::DefineSteps() {
   };
   steps.push_back(a);
 
-  WizardStep b = Step('B', {"", "", " Cliquez sur \"Suivant\" pour lancer la restauration.", "",
+  WizardStep b = WizardStep::Of('B', {"", "", " Cliquez sur \"Suivant\" pour lancer la restauration.", "",
                             " Toutes les modifications survenues depuis"});
   b.next = 'C';
   b.previous = 'A';
@@ -84,7 +77,7 @@ void TAssRestaure::DefineSteps() {
   };
   steps.push_back(b);
 
-  WizardStep c = Step('C', {"", "", "", "", "Cliquez sur \"Rapport\" pour voir ce qui a été modifié."});
+  WizardStep c = WizardStep::Of('C', {"", "", "", "", "Cliquez sur \"Rapport\" pour voir ce qui a été modifié."});
   c.previousEnabled = false;
   c.finish = true;
   c.cancelVisible = false;

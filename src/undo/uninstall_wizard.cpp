@@ -27,8 +27,7 @@ constexpr int Left = Width / 5 + 10;  // the text column, right of the picture
 constexpr size_t ReportTitleWidth = 70;
 
 WizardStep Step(char letter, char next) {
-  WizardStep step;
-  step.letter = letter;
+  WizardStep step = WizardStep::Of(letter);
   step.next = next;
   return step;
 }
@@ -255,26 +254,13 @@ void TAssDesinst::FillApplications() {
 void TAssDesinst::FillInstallationReports() {
   HourGlass busy;
   Liste.Clear();
-  const std::string directory = Program.ProgramDirectory;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((directory + "*.PV1").c_str(), &found);
-  if (h != INVALID_HANDLE_VALUE) {
-    std::vector<std::string> names;
-    do
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    while (FindNextFileA(h, &found));
-    FindClose(h);
-    for (const std::string& name : names) {
-      std::string firstLine;
-      if (!FileExists(directory + name)) continue;
-      if (!ReadFirstLine(directory + name, firstLine)) {
-        const DWORD code = GetLastError();
-        ShowDiskError(code ? static_cast<int>(code) : ERROR_READ_FAULT);
-        ListingFailed = true;
-        break;
-      }
+  try {
+    ForEachFirstLine(Program.ProgramDirectory, "*.PV1", [&](const std::string& name, const std::string& firstLine) {
       Liste.Add(InstallationReportLine(firstLine, name));
-    }
+    });
+  } catch (const IoError& e) {
+    ShowDiskError(e.code);
+    ListingFailed = true;
   }
   FitLineList(Liste);
 }

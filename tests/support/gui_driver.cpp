@@ -101,9 +101,72 @@ void WhileModal(const std::function<void()>& modal, const std::function<void()>&
   driver.join();
 }
 
+namespace {
+
+struct OwnedSearch {
+  HWND owner;
+  DWORD thread;
+  std::vector<std::string> titles;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindOwnedBox(HWND window, LPARAM param) {
+  auto& s = *reinterpret_cast<OwnedSearch*>(param);
+  if (window == s.owner || !IsWindowVisible(window) || GetWindowThreadProcessId(window, nullptr) != s.thread) return TRUE;
+  char cls[16] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::string(cls) != "#32770") return TRUE;
+  if (!s.titles.empty() && std::find(s.titles.begin(), s.titles.end(), TextOf(window)) == s.titles.end()) return TRUE;
+  s.found = window;
+  return FALSE;
+}
+
+// A visible dialog box of the thread of `owner` (of one of these titles, or
+// any when none are given), waited for up to `milliseconds`. Boxes are found
+// by their thread: a box opened with no owner belongs to no window.
+HWND WaitForOwnedBox(HWND owner, const std::vector<std::string>& titles, int milliseconds) {
+  for (int waited = 0; waited <= milliseconds; waited += 20) {
+    OwnedSearch s{owner, GetWindowThreadProcessId(owner, nullptr), titles};
+    EnumWindows(FindOwnedBox, reinterpret_cast<LPARAM>(&s));
+    if (s.found) return s.found;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<std::string> AnswerMessageBoxesUntilIdle(HWND window, const std::vector<std::pair<std::string, int>>& answers) {
+  std::vector<std::string> titles;
+  for (const auto& [title, button] : answers) titles.push_back(title);
+  std::vector<std::string> texts;
+  HWND box = WaitForOwnedBox(window, titles, 5000);
+  while (box) {
+    const std::string title = TextOf(box);
+    texts.push_back(MessageBoxText(box));
+    int button = IDOK;
+    for (const auto& [t, b] : answers)
+      if (t == title) button = b;
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    for (int i = 0; i < 1000 && IsWindow(box); ++i) Sleep(10);
+    // The window's thread answers once it waits for messages again: in the
+    // next box or back in its own loop, however long the work between took.
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, nullptr);
+    box = WaitForOwnedBox(window, titles, 500);
+  }
+  return texts;
+}
+
 void EndWindow(HWND window) {
   for (int i = 0; i < 250 && IsWindowVisible(window); ++i) Sleep(20);
-  if (IsWindowVisible(window)) PostMessageA(window, WM_CLOSE, 0, 0);
+  if (!IsWindowVisible(window)) return;
+  // A box a failed script left unanswered would hold the window's loop.
+  while (HWND box = WaitForOwnedBox(window, {}, 0)) {
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
+    if (IsWindow(box)) break;
+  }
+  PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
 int DriveModal(const std::function<int()>& showModal, const std::string& title,

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // The first visible top-level window of this process with that exact title,
@@ -26,6 +27,10 @@ void MouseOver(HWND control);
 // Answers the message box of that title (as the keyboard would) and gives
 // its text; "" when none came.
 std::string AnswerMessageBox(const std::string& title, int button, int milliseconds = 5000);
+// Answers every message box of these titles, with its button, that the
+// window's thread opens until it is idle again; gives their texts in order.
+std::vector<std::string> AnswerMessageBoxesUntilIdle(HWND window,
+                                                     const std::vector<std::pair<std::string, int>>& answers);
 // The text of a message box's message (the static control that is not the icon).
 std::string MessageBoxText(HWND box);
 
@@ -40,8 +45,8 @@ std::string HintAt(HWND dialog, HWND bar, POINT client, const std::string& expec
 
 // Runs `script` on a second thread while `modal` runs on this one; joins.
 void WhileModal(const std::function<void()>& modal, const std::function<void()>& script);
-// Waits for a window to close; one that a failed script left open is closed
-// so that the test ends.
+// Waits for a window to close; one that a failed script left open is closed,
+// with any box it still shows, so that the test ends.
 void EndWindow(HWND window);
 // Runs `showModal` (a form's ShowModal) while `script` drives the window of
 // that title, once the window has taken its first activation; answers the

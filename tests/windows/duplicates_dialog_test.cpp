@@ -68,16 +68,9 @@ class DuplicatesDialogTest : public ScratchProgramTest {
     }
     SendMessageA(dialog_->Handle(), WM_COMMAND, MAKEWPARAM(dialog_->Liste.Id(), LBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(dialog_->Liste.Handle()));
-    Strings asked;
     if (!dialog_->btnSupprimer.Enabled()) return {"Supprimer disabled"};
     Click(dialog_->btnSupprimer.Handle());
-    for (;;) {
-      std::string text = AnswerMessageBox("Confirmation", answer, 1500);
-      if (text.empty()) text = AnswerMessageBox("Avertissement", IDOK, 500);
-      if (text.empty()) break;
-      asked.push_back(text);
-    }
-    return asked;
+    return AnswerMessageBoxesUntilIdle(dialog_->Handle(), {{"Confirmation", answer}, {"Avertissement", IDOK}});
   }
 
   std::string machine_, program_;
