@@ -1,13 +1,13 @@
 #!/bin/bash
-# Runs the recording, comparison, registry and duplicates benchmarks in a Wine prefix of their
+# Runs the recording, comparison, registry, duplicates and zip benchmarks in a Wine prefix of their
 # own under the build directory: the prefix is made on first use and reused
 # afterwards (PV_BENCH_FRESH=1 makes a new one), with a persistent wineserver
 # that is stopped again at the end. Extra arguments go to both benchmarks,
 # each using those it knows (--reps N; recording: --dirs N --files N
 # --keys N --values N; comparison: --lines N --small-lines N --changes N;
 # registry: --registry-keys N --registry-values N --changes N; duplicates:
-# --dirs N --files N).
-# PV_BENCH_ONLY=recording, comparison, registry or duplicates runs only that one.
+# --dirs N --files N; zip: none of its own).
+# PV_BENCH_ONLY=recording, comparison, registry, duplicates or zip runs only that one.
 #
 # What they generate lives under $BUILD/benchrun/work on the build
 # directory's own file system, not in /tmp. The benchmarks remove it, their
@@ -21,13 +21,13 @@ run=$root/$build/benchrun
 work=$run/work
 only=${PV_BENCH_ONLY:-}
 benches=
-for name in recording comparison registry duplicates; do
+for name in recording comparison registry duplicates zip; do
   [ -z "$only" ] || [ "$only" = "$name" ] || continue
   exe=$root/$build/bench/bench_$name.exe
   [ -f "$exe" ] || { echo "no $exe: run make build BUILD=$build first" >&2; exit 1; }
   benches="$benches $name"
 done
-[ -n "$benches" ] || { echo "PV_BENCH_ONLY: recording, comparison, registry or duplicates" >&2; exit 1; }
+[ -n "$benches" ] || { echo "PV_BENCH_ONLY: recording, comparison, registry, duplicates or zip" >&2; exit 1; }
 [ "${PV_BENCH_FRESH:-0}" = 1 ] && rm -rf "$run"
 . "$root/tools/wine-env.sh"
 use_own_prefix "$run"

@@ -3,7 +3,7 @@
 # when one of them is missing. Runs as root on a fresh Debian 12 machine.
 set -e
 packages="cmake make g++ g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
-wine wine64 fonts-wine xvfb xauth nsis"
+wine wine64 fonts-wine xvfb xauth nsis unzip python3"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -12,7 +12,7 @@ out=$root/$build/screenshots
 run=$root/$build/screenshots-run
 # PV_SHOTS="TDoublons TNettoyage" takes only those.
 windows=${PV_SHOTS:-"TSplash TPrincipal TConfiguration TAvertissement TChoisir TRapport TAutresApps
-TReStart TAttention TWaitWindow ShowMessageBox TTransferer TNettoyage TDoublons
+TReStart TAttention TWaitWindow ShowMessageBox TTransferer TNettoyage TDoublons TSecurite
 TAssEnreg-A TAssEnreg-B TAssEnreg-C TAssEnreg-D
 TAssCompare-A TAssCompare-B TAssCompare-C TAssCompare-D TAssRestaure-A TAssRestaure-B TAssRestaure-C
 TAssDesinst-A TAssDesinst-B TAssDesinst-C TAssDesinst-D TAssDesinst-E TAssDesinst-F TAssDesinst-G TAssDesinst-X

@@ -26,6 +26,12 @@ install_program() {
   local dir="$WINEPREFIX/drive_c/Program Files/Pivalune"
   mkdir -p "$dir"
   cp "$1" "$dir/pivalune.exe"
+  # The ZIP libraries the backup loads by name lie beside the program.
+  local lib
+  for lib in PVZIP.DLL PVUNZIP.DLL; do
+    [ -f "$(dirname "$1")/$lib" ] && cp "$(dirname "$1")/$lib" "$dir/$lib"
+  done
+  return 0
 }
 
 # start_xvfb: when DISPLAY is not set, an Xvfb display on a free number;

@@ -19,7 +19,6 @@ namespace {
 constexpr int Width = 520, Height = 330;
 constexpr int Left = Width / 5 + 10;  // the text column, right of the picture
 constexpr UINT_PTR TimerId = 1;
-constexpr const char* Mask[] = {"*.exe", "*.com", "*.bat"};
 
 // The texts that hold double quotes, as they are shown.
 const std::string Quoted(const char* before, const char* word, const char* after) {
@@ -47,7 +46,7 @@ TAssInst::TAssInst(HWND owner, TRapport& viewer, TAttention& warning)
   Label2 = AddLabel("Répertoires :", Left + 188, 72, right - Left - 188, 16);
   DirectoryListBox = AddListBox(Left + 188, 88, right - Left - 188, 90, false, false,
                                 " choisissez le répertoire du programme",
-                                [this] { DirectoryListBoxDblClick(); });
+                                [this] { chooser_.DirectoriesDblClick(); });
   Label3 = AddLabel("Disques :", Left + 188, 182, right - Left - 188, 16);
   DriveComboBox = AddComboBox(Left + 188, 198, right - Left - 188, 160, " choisissez le disque du programme");
   Nom = AddEdit("", Left, 84, 200, 22, 18, " le nom qui désignera le rapport");
@@ -59,74 +58,24 @@ TAssInst::TAssInst(HWND owner, TRapport& viewer, TAttention& warning)
   SetWindowLongPtrA(Texte9.Handle(), GWL_STYLE,
                     (GetWindowLongPtrA(Texte9.Handle(), GWL_STYLE) & ~SS_LEFT) | SS_CENTER);
   OnNotify(FileListBox, LBN_SELCHANGE, [this] { FileListBoxChange(); });
-  OnNotify(DriveComboBox, CBN_SELCHANGE, [this] { DriveComboBoxChange(); });
+  OnNotify(DriveComboBox, CBN_SELCHANGE, [this] { chooser_.DrivesChange(); });
   OnNotify(Nom, EN_CHANGE, [this] { NomChange(); });
+  chooser_.Drives = DriveComboBox;
+  chooser_.Directories = DirectoryListBox;
+  chooser_.Files = FileListBox;
+  chooser_.Masks = {"*.exe", "*.com", "*.bat"};
+  chooser_.DirectoryChanged = [this] { FileListBoxChange(); };
   DefinePages();
-  FillDrives();
+  chooser_.FillDrives();
   ChooseDirectory("C:\\");
   Current = 'A';
 }
 
 // ---- the file chooser -----------------------------------------------------------
 
-void TAssInst::FillDrives() {
-  // Asked letter by letter: the drive type sees a drive connected since
-  // the program started, and a diskette drive with no diskette in it.
-  DriveComboBox.Clear();
-  for (char letter = 'a'; letter <= 'z'; ++letter) {
-    const std::string drive{letter, ':'};
-    const UINT type = GetDriveTypeA((drive + "\\").c_str());
-    if (type != DRIVE_UNKNOWN && type != DRIVE_NO_ROOT_DIR) DriveComboBox.Add(drive);
-  }
-}
+void TAssInst::ChooseDirectory(const std::string& directory) { chooser_.ChooseDirectory(directory); }
 
-void TAssInst::ChooseDirectory(const std::string& directory) {
-  directory_ = directory.empty() || directory.back() == '\\' ? directory : directory + "\\";
-  const std::string drive = FoldUpper(directory_.substr(0, 2));
-  for (int i = 0; i < DriveComboBox.Count(); ++i)
-    if (FoldUpper(DriveComboBox.Item(i)) == drive) DriveComboBox.Select(i);
-  FillDirectory();
-}
-
-// The directory list: the directory itself, its parent as "[..]", then its
-// sub-directories; the file list: the programs it holds.
-void TAssInst::FillDirectory() {
-  DirectoryListBox.Clear();
-  DirectoryListBox.Add(directory_);
-  DirectoryListBox.Select(0);
-  std::string all = directory_ + "*";
-  SendMessageA(DirectoryListBox.Handle(), LB_DIR, DDL_DIRECTORY | DDL_EXCLUSIVE,
-               reinterpret_cast<LPARAM>(all.c_str()));
-  FileListBox.Clear();
-  for (const char* mask : Mask) {
-    std::string pattern = directory_ + mask;
-    SendMessageA(FileListBox.Handle(), LB_DIR, DDL_READWRITE | DDL_READONLY | DDL_ARCHIVE,
-                 reinterpret_cast<LPARAM>(pattern.c_str()));
-  }
-  FileListBoxChange();
-}
-
-void TAssInst::DriveComboBoxChange() {
-  int selected = DriveComboBox.Selected();
-  if (selected >= 0) ChooseDirectory(FoldUpper(DriveComboBox.Item(selected)) + "\\");
-}
-
-void TAssInst::DirectoryListBoxDblClick() {
-  std::string item = DirectoryListBox.Item(DirectoryListBox.Selected());
-  if (item.size() < 3 || item.front() != '[' || item.back() != ']') return;
-  std::string name = item.substr(1, item.size() - 2);
-  if (name == "..") {
-    size_t parent = directory_.rfind('\\', directory_.size() - 2);
-    if (parent != std::string::npos) ChooseDirectory(directory_.substr(0, parent + 1));
-  } else {
-    ChooseDirectory(directory_ + name + "\\");
-  }
-}
-
-std::string TAssInst::SelectedFile() const {
-  int selected = FileListBox.Selected();
-  return selected < 0 ? "" : directory_ + FileListBox.Item(selected);
-}
+std::string TAssInst::SelectedFile() const { return chooser_.SelectedFile(); }
 
 void TAssInst::FileListBoxChange() {
   Texte9.SetText(SelectedFile());
@@ -289,8 +238,8 @@ void TAssInst::FormActivate() {
   // new opening: the page, its timer and the choices so far stay.
   if (!ActivationIsNewOpening()) return;
   if (Current == 'A') {
-    FillDrives();
-    ChooseDirectory(directory_.empty() ? "C:\\" : directory_);
+    chooser_.FillDrives();
+    ChooseDirectory(chooser_.Directory().empty() ? "C:\\" : chooser_.Directory());
   }
   if (Current != 'E') StopTimer(TimerId);
   interrupted_ = false;
@@ -304,7 +253,7 @@ void TAssInst::BtnSuivantClick() {
     case 'A': {
       // A program on a hard disk is launched; one on a diskette, a CD or
       // a network drive installs.
-      const std::string drive = directory_.substr(0, 1);
+      const std::string drive = chooser_.Directory().substr(0, 1);
       SelectMode(!drive.empty() && PosFolded(drive, Program.FixedDrives) > 0 ? 1 : 0);
       break;
     }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "services/processes.h"
+#include "ui/file_chooser.h"
 #include "ui/wizard.h"
 
 class TRapport;
@@ -34,7 +35,7 @@ class TAssInst : public TWizard {
   // The full path of the file selected, "" when none.
   std::string SelectedFile() const;
   // The directory the chooser shows, ending with "\".
-  const std::string& ChosenDirectory() const { return directory_; }
+  const std::string& ChosenDirectory() const { return chooser_.Directory(); }
   // Shows that directory in the chooser (its drive selected).
   void ChooseDirectory(const std::string& directory);
 
@@ -47,10 +48,6 @@ class TAssInst : public TWizard {
  private:
   void DefinePages();
   void ShowPageControls(bool chooser, bool nameAndMode);
-  void FillDrives();
-  void FillDirectory();
-  void DriveComboBoxChange();
-  void DirectoryListBoxDblClick();
   void FileListBoxChange();
   void NomChange();
   void TimerTimer();
@@ -62,7 +59,7 @@ class TAssInst : public TWizard {
 
   TRapport& viewer_;
   TAttention& warning_;
-  std::string directory_;
+  FileChooser chooser_;
   bool readyToRecord_ = false;
   bool interrupted_ = false;
   bool changingName_ = false;

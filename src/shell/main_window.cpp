@@ -84,7 +84,7 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
                        " supprime les fichiers temporaires laissés par certaines applications",
                        open(commands_.cleaner));
   btnSecurite = button("Sauvegarder", Picture::Sauvegarder, 0, 2,
-                       " sauvegarde ou restaure la dernière version des fichiers-système", nullptr);
+                       " sauvegarde ou restaure la dernière version des fichiers-système", open(commands_.backup));
   btnRestaurer = button("Restaurer", Picture::Restaurer, 1, 2,
                         " restaure un état des disques enregistré auparavant", open(commands_.restore));
   btnArchivage = button("Archiver", Picture::Archiver, 2, 2,
@@ -92,8 +92,8 @@ TPrincipal::TPrincipal(TPrincipalCommands commands) : commands_(std::move(comman
                         open(commands_.archive));
   btnQuitter = button("Quitter", Picture::Quitter, 3, 2, " termine cette session de Pivalune",
                       [this] { btnQuitterClick(); });
-  // The commands whose windows are not part of the program yet.
-  btnSecurite.SetEnabled(false);
+  // A command without its window (in tests) is shown disabled.
+  btnSecurite.SetEnabled(static_cast<bool>(commands_.backup));
   BitBtn1.SetEnabled(static_cast<bool>(commands_.duplicates));
   btnNettoyer.SetEnabled(static_cast<bool>(commands_.cleaner));
   btnInstaller.SetEnabled(static_cast<bool>(commands_.install));
@@ -117,7 +117,7 @@ void TPrincipal::BuildMenu() {
   Item(fonctions, MenuComparer, "&Comparer à un état enregistré...", static_cast<bool>(commands_.compare));
   Item(fonctions, MenuRestaurer, "&Restaurer un état enregistré...", static_cast<bool>(commands_.restore));
   AppendMenuA(fonctions, MF_SEPARATOR, 0, nullptr);
-  Item(fonctions, MenuSauvegarder, "&Sauvegarder les fichiers-système...", false);
+  Item(fonctions, MenuSauvegarder, "&Sauvegarder les fichiers-système...", static_cast<bool>(commands_.backup));
   Item(fonctions, MenuDoublons, "Chercher les dou&blons...", static_cast<bool>(commands_.duplicates));
   Item(fonctions, MenuNettoyer, "&Nettoyer les fichiers temporaires...", static_cast<bool>(commands_.cleaner));
   AppendMenuA(fonctions, MF_SEPARATOR, 0, nullptr);
@@ -149,6 +149,7 @@ void TPrincipal::BuildMenu() {
   OnMenu(MenuComparer, [this] { MenuComparerClick(); });
   OnMenu(MenuRestaurer, [this] { MenuRestaurerClick(); });
   OnMenu(MenuDoublons, [this] { MenuDoublonsClick(); });
+  OnMenu(MenuSauvegarder, [this] { MenuSauvegarderClick(); });
   OnMenu(MenuNettoyer, [this] { MenuNettoyerClick(); });
   OnMenu(MenuConfiguration, [this] { MenuConfigurationClick(); });
   OnMenu(MenuMessages, [this] { MenuMessagesClick(); });
@@ -164,6 +165,7 @@ void TPrincipal::MenuEnregistrerClick() { if (commands_.record) commands_.record
 void TPrincipal::MenuComparerClick() { if (commands_.compare) commands_.compare(this); }
 void TPrincipal::MenuRestaurerClick() { if (commands_.restore) commands_.restore(this); }
 void TPrincipal::MenuDoublonsClick() { if (commands_.duplicates) commands_.duplicates(this); }
+void TPrincipal::MenuSauvegarderClick() { if (commands_.backup) commands_.backup(this); }
 void TPrincipal::MenuNettoyerClick() { if (commands_.cleaner) commands_.cleaner(this); }
 void TPrincipal::MenuConfigurationClick() { if (commands_.configuration) commands_.configuration(this); }
 void TPrincipal::MenuMessagesClick() { if (commands_.messages) commands_.messages(this); }

@@ -12,7 +12,7 @@ bool ArchiveReminderDue();
 // The windows the main window opens; each is set by the shell once that
 // window exists. A command without its window stays disabled.
 struct TPrincipalCommands {
-  std::function<void(TForm*)> install, uninstall, record, compare, restore, duplicates, cleaner, configuration,
+  std::function<void(TForm*)> install, uninstall, record, compare, restore, duplicates, cleaner, backup, configuration,
       messages, report, archive, about;
 };
 
@@ -42,6 +42,7 @@ class TPrincipal : public TForm {
   void MenuComparerClick();
   void MenuRestaurerClick();
   void MenuDoublonsClick();
+  void MenuSauvegarderClick();
   void MenuNettoyerClick();
   void MenuConfigurationClick();
   void MenuMessagesClick();

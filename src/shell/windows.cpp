@@ -30,6 +30,7 @@
 #include "undo/restart_prompt.h"
 #include "undo/restore_wizard.h"
 #include "undo/uninstall_wizard.h"
+#include "tools/backup_dialog.h"
 #include "tools/cleaner_dialog.h"
 #include "tools/duplicates_dialog.h"
 
@@ -77,6 +78,10 @@ TPrincipalCommands CommandsOf(const std::unique_ptr<LongLivedWindows>& windows) 
   };
   commands.duplicates = [](TForm* caller) {
     TDoublons dialog(caller ? caller->Handle() : nullptr);
+    ShowDialogInstead(caller, dialog);
+  };
+  commands.backup = [](TForm* caller) {
+    TSecurite dialog(caller ? caller->Handle() : nullptr);
     ShowDialogInstead(caller, dialog);
   };
   commands.cleaner = [](TForm* caller) {

@@ -437,6 +437,8 @@ LRESULT TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam) {
         justShown_ = true;
         FormShow();
+      } else {
+        FormHide();
       }
       break;
     case WM_HELP:

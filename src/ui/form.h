@@ -114,6 +114,7 @@ class TForm {
   // window may close.
   virtual void FormActivate() {}
   virtual void FormShow() {}
+  virtual void FormHide() {}
   virtual void FormResize() {}
   virtual bool FormCloseQuery() { return true; }
   // Messages a form wants for itself (drawing of its own controls...).

@@ -92,6 +92,9 @@ std::string AnswerMessageBox(const std::string& title, int button, int milliseco
   if (!box) return "";
   std::string text = MessageBoxText(box);
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  // Gone before the next one is looked for: a box being closed still has
+  // its title and would be answered twice.
+  for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
   return text;
 }
 

@@ -127,6 +127,7 @@ TEST_F(MainWindow, ButtonAndMenuItemGiveTheSameCommand) {
   commands.duplicates = command("duplicates");
   commands.cleaner = command("cleaner");
   commands.archive = command("archive");
+  commands.backup = command("backup");
   TPrincipal main(commands);
   mainWindow = &main;
   ASSERT_TRUE(main.Created());
@@ -141,6 +142,7 @@ TEST_F(MainWindow, ButtonAndMenuItemGiveTheSameCommand) {
       {&main.BitBtn1, "Chercher les dou&blons..."},
       {&main.btnNettoyer, "&Nettoyer les fichiers temporaires..."},
       {&main.btnArchivage, "&Archivage..."},
+      {&main.btnSecurite, "&Sauvegarder les fichiers-système..."},
   };
   for (const auto& [button, item] : pairs) {
     EXPECT_TRUE(button->Enabled()) << item;
@@ -152,7 +154,7 @@ TEST_F(MainWindow, ButtonAndMenuItemGiveTheSameCommand) {
   }
   EXPECT_EQ(given, (std::vector<std::string>{"install", "install", "uninstall", "uninstall", "record", "record",
                                              "compare", "compare", "restore", "restore", "duplicates", "duplicates",
-                                             "cleaner", "cleaner", "archive", "archive"}));
+                                             "cleaner", "cleaner", "archive", "archive", "backup", "backup"}));
 }
 
 TEST_F(MainWindow, ReminderCountsFivePerStateAndOnePerReport) {

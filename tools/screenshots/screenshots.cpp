@@ -41,6 +41,7 @@
 #include "undo/restart_prompt.h"
 #include "undo/restore_wizard.h"
 #include "undo/uninstall_wizard.h"
+#include "tools/backup_dialog.h"
 #include "tools/cleaner_dialog.h"
 #include "tools/duplicates_dialog.h"
 
@@ -467,6 +468,46 @@ bool ShootDuplicateFinder(const std::string& path) {
   });
 }
 
+// The backup dialog with a system library selected, saved once in an older
+// version: the copy's side as the index would give it, every indicator lit.
+bool ShootBackupDialog(const std::string& path) {
+  // The ZIP libraries lie beside the program, in bin/.
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string bin = self;
+  bin = bin.substr(0, bin.find_last_of('\\')) + "\\..\\bin";
+  SetDllDirectoryA(bin.c_str());
+  CreateDirectoryA("C:\\Sauvegarde", nullptr);
+  settings::Write(settings::Text::SecDir, "C:\\Sauvegarde\\");
+  TSecurite dialog(nullptr);
+  return Shoot(dialog, path, [&] { dialog.Show(); }, dialog.Fichier1.Handle(), [&] {
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    dialog.ChooseSourceDirectory(system);
+    dialog.Filtre1.Select(1);
+    dialog.Filtre1Change();
+    for (int i = 0; i < dialog.Fichier1.Count(); ++i)
+      if (_stricmp(dialog.Fichier1.Item(i).c_str(), "comctl32.dll") == 0) dialog.Fichier1.Select(i);
+    dialog.Fichier1Click();
+    dialog.Fichier2.Add("PVLN0001.ZIP");
+    dialog.Fichier2.Select(0);
+    dialog.ListBox1.Select(dialog.ListBox1.Add("COMCTL32.DLL"));
+    dialog.Label9.SetText("archivé dans ");
+    dialog.Label10.SetText("PVLN0001.ZIP");
+    dialog.Version2.SetText("4.70.0.1155");
+    dialog.Langue2.SetText(dialog.Langue1.Text());
+    dialog.Date2.SetText("24/08/1996 12:00:00 ");
+    dialog.Taille2.SetText("591632 octets");
+    TLED* lit[8] = {&dialog.LEDV1, &dialog.LEDL1, &dialog.LEDD1, &dialog.LEDT1,
+                    &dialog.LEDV2, &dialog.LEDL2, &dialog.LEDD2, &dialog.LEDT2};
+    const TLEDColor colours[8] = {lcGreen, lcGreen, lcGreen, lcGreen, lcRed, lcGreen, lcRed, lcRed};
+    for (int i = 0; i < 8; ++i) {
+      lit[i]->SetLEDColor(colours[i]);
+      lit[i]->SetLEDOn(true);
+    }
+  });
+}
+
 // The question of a message box answered on another thread once it has
 // been captured.
 bool ShootMessageBox(const std::string& path) {
@@ -603,6 +644,7 @@ bool ShootWindow(const std::string& name, const std::string& path) {
                  [&] { dialog.Masque.SetText("*.$$$"); });
   }
   if (name == "TDoublons") return ShootDuplicateFinder(path);
+  if (name == "TSecurite") return ShootBackupDialog(path);
   if (name.starts_with("TAssCompare-") && name.size() == 13) return ShootCompareWizard(name.back(), path);
   if (name.starts_with("TAssRestaure-") && name.size() == 14) return ShootRestoreWizard(name.back(), path);
   if (name.starts_with("TAssDesinst-") && name.size() == 13) return ShootUninstallWizard(name.back(), path);
