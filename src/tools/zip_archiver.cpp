@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "services/files.h"
 #include "tools/zip/zip_records.h"
 #include "ui/messages.h"
 
@@ -25,16 +26,6 @@ constexpr const char* FatalText = "Erreur fatale dans la bibliothèque ZIP : op�
 constexpr const char* NoArchiveText = "Erreur : aucune archive indiquée.";
 
 void ShowError(const std::string& text) { ShowMessageBox(text, MessageKind::Error, MessageButtons::Ok); }
-
-bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // ---- the libraries ----------------------------------------------------------------------
 

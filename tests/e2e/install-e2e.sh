@@ -86,7 +86,7 @@ grep -qF -- '+LISEZMOI.TXT ' "$work/driver.txt" || fail "the viewer did not show
 for name in Pred Succ Error; do
   [ -z "$(setting $name)" ] || fail "the setting $name is '$(setting $name)' after the analysis"
 done
-left=$(cd "$program_dir" && ls | grep -v -e '^pivalune\.exe$' -e "^$report\$" || true)
+left=$(cd "$program_dir" && ls | grep -v -e '^pivalune\.exe$' -e '^PVZIP\.DLL$' -e '^PVUNZIP\.DLL$' -e "^$report\$" || true)
 [ -z "$left" ] || fail "left in the program directory: $left"
 
 if [ "$failures" -ne 0 ]; then

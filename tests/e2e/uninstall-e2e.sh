@@ -180,7 +180,7 @@ for expected in "C:\Program Files\Appli\appli.exe n'existe plus" \
 done
 grep -qE '^-HKey_Users.+.Software.Appli de démonstration$' "$out/undo.txt" ||
   fail "undo log: the key of the user is not removed"
-left=$(cd "$program_dir" && ls | grep -v -e '^pivalune\.exe$' -e "^$log\$" -e "^$uninstall_report\$" || true)
+left=$(cd "$program_dir" && ls | grep -v -e '^pivalune\.exe$' -e '^PVZIP\.DLL$' -e '^PVUNZIP\.DLL$' -e "^$log\$" -e "^$uninstall_report\$" || true)
 [ -z "$left" ] || fail "left in the program's folder: $left"
 
 step "listing of the machine after the uninstallation (L3)"

@@ -92,9 +92,9 @@ std::string AnswerMessageBox(const std::string& title, int button, int milliseco
   if (!box) return "";
   std::string text = MessageBoxText(box);
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-  // Gone before the next one is looked for: a box being closed still has
+  // Hidden before the next one is looked for: a box being closed still has
   // its title and would be answered twice.
-  for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
+  for (int i = 0; i < 250 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(20);
   return text;
 }
 
@@ -151,7 +151,7 @@ std::vector<std::string> AnswerMessageBoxesUntilIdle(HWND window, const std::vec
     for (const auto& [t, b] : answers)
       if (t == title) button = b;
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-    for (int i = 0; i < 1000 && IsWindow(box); ++i) Sleep(10);
+    for (int i = 0; i < 1000 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(10);
     // The window's thread answers once it waits for messages again: in the
     // next box or back in its own loop, however long the work between took.
     SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, nullptr);
@@ -166,8 +166,8 @@ void EndWindow(HWND window) {
   // A box a failed script left unanswered would hold the window's loop.
   while (HWND box = WaitForOwnedBox(window, {}, 0)) {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
-    if (IsWindow(box)) break;
+    for (int i = 0; i < 250 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(20);
+    if (IsWindow(box) && IsWindowVisible(box)) break;
   }
   PostMessageA(window, WM_CLOSE, 0, 0);
 }
