@@ -36,10 +36,10 @@ namespace {
 constexpr int FilesPerDirectoryMax = 64;
 constexpr int Branching = 16;
 
-// Contents of a given size from a seed: the same seed, the same bytes.
-std::string Contents(uint32_t seed, size_t size) {
+// Contents of a given size from a key: the same key, the same bytes.
+std::string Contents(uint32_t key, size_t size) {
   std::string bytes(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
+  uint32_t x = key * 2654435761u + 1;
   for (char& c : bytes) {
     x ^= x << 13, x ^= x >> 17, x ^= x << 5;
     c = static_cast<char>(x);
@@ -50,7 +50,7 @@ std::string Contents(uint32_t seed, size_t size) {
 // A tree of `directories` directories holding `files` files; one file in
 // ten (when `copies`) is one of a pair with the same bytes. Answers the
 // number of pairs.
-long GenerateTree(const std::string& root, int directories, int files, bool copies, uint32_t seedBase) {
+long GenerateTree(const std::string& root, int directories, int files, bool copies, uint32_t firstKey) {
   std::vector<std::string> paths(static_cast<size_t>(directories));
   paths[0] = root;
   for (int d = 1; d < directories; ++d) {
@@ -68,7 +68,7 @@ long GenerateTree(const std::string& root, int directories, int files, bool copi
     } else if (copies && i % 20 == 10) {
       bytes = Contents(0x80000000u + static_cast<uint32_t>(i / 20), 1 + (i / 20 * 37) % 3000);
     } else {
-      bytes = Contents(seedBase + static_cast<uint32_t>(i), 1 + (static_cast<size_t>(i) * 7919) % 3000);
+      bytes = Contents(firstKey + static_cast<uint32_t>(i), 1 + (static_cast<size_t>(i) * 7919) % 3000);
     }
     const std::string path = paths[static_cast<size_t>(d % directories)] + FileName(d, f);
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);

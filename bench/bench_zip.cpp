@@ -93,8 +93,8 @@ void AddToNewArchive(ZipExecuteFunction zipExecute, std::string archive, std::st
   r.JunkDirectoryNames = 1;
   r.Grow = 1;
   r.ArchiveName = archive.data();
-  r.SpecCount = 1;
-  r.FileSpecs[0] = file.data();
+  r.PatternCount = 1;
+  r.Patterns[0] = file.data();
   if (zipExecute(&r) != 1) Fail("ZipExecute did not add " + file);
 }
 

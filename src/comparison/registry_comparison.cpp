@@ -261,7 +261,7 @@ const std::vector<std::string>& RegistryExclusions::BuiltIn() {
       "{4D36E968-E325-11CE-BFC1-08002BE10318}\\*\\=DriverDateData",
       // Windows and Wine: the number of the last service started.
       "HKey_Local_Machine\\System\\CurrentControlSet\\Control\\ServiceCurrent",
-      // Windows: the seed of the random-number generator, rewritten at will.
+      // Windows: the state of the random-number generator, rewritten at will.
       "HKey_Local_Machine\\Software\\Microsoft\\Cryptography\\RNG",
       // Windows: background activity of each user, dated whenever a program runs.
       "HKey_Local_Machine\\System\\CurrentControlSet\\Services\\bam\\State\\UserSettings",

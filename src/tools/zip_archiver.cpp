@@ -222,16 +222,16 @@ int32_t Execute(Library& library, TZipArchiver& component, Thunk thunk, void* re
 // Zero-filled buffers of the sizes the libraries expect, alive for one call.
 class TextBuffers {
  public:
-  TextBuffers(const std::string& archive, const std::string& password, const std::vector<std::string>& specs)
+  TextBuffers(const std::string& archive, const std::string& password, const std::vector<std::string>& patterns)
       : archive_(Copy(archive, ZipTextBufferSize)), password_(Copy(password, ZipPasswordBufferSize)) {
-    for (const std::string& spec : specs) specs_.push_back(Copy(spec, ZipTextBufferSize));
+    for (const std::string& pattern : patterns) patterns_.push_back(Copy(pattern, ZipTextBufferSize));
   }
   char* Archive() { return archive_.data(); }
   char* Password() { return password_.data(); }
   template <class Request>
-  void PutSpecs(Request& request) {
-    request.SpecCount = static_cast<int32_t>(specs_.size());
-    for (size_t i = 0; i < specs_.size(); ++i) request.FileSpecs[i] = specs_[i].data();
+  void PutPatterns(Request& request) {
+    request.PatternCount = static_cast<int32_t>(patterns_.size());
+    for (size_t i = 0; i < patterns_.size(); ++i) request.Patterns[i] = patterns_[i].data();
   }
 
  private:
@@ -241,23 +241,23 @@ class TextBuffers {
     return buffer;
   }
   std::vector<char> archive_, password_;
-  std::vector<std::vector<char>> specs_;
+  std::vector<std::vector<char>> patterns_;
 };
 
 // A name cut to its buffer could name another file, which a delete or an
 // extraction would then act on: too long a name refuses the operation.
-bool TextsFit(const std::string& archive, const std::vector<std::string>& specs) {
-  if (specs.size() > static_cast<size_t>(ZipMaxFileSpecs)) {
-    ShowError("Erreur : plus de " + std::to_string(ZipMaxFileSpecs) + " fichiers indiqués.");
+bool TextsFit(const std::string& archive, const std::vector<std::string>& patterns) {
+  if (patterns.size() > static_cast<size_t>(ZipMaxPatterns)) {
+    ShowError("Erreur : plus de " + std::to_string(ZipMaxPatterns) + " fichiers indiqués.");
     return false;
   }
   if (archive.size() > MaxTextLength) {
     ShowError("Erreur : le nom d'archive " + archive + " dépasse 255 caractères.");
     return false;
   }
-  for (const std::string& spec : specs)
-    if (spec.size() > MaxTextLength) {
-      ShowError("Erreur : le nom " + spec + " dépasse 255 caractères.");
+  for (const std::string& pattern : patterns)
+    if (pattern.size() > MaxTextLength) {
+      ShowError("Erreur : le nom " + pattern + " dépasse 255 caractères.");
       return false;
     }
   return true;
@@ -476,7 +476,7 @@ void TZipArchiver::ZipOperation(bool deleting) {
       r.ArchiveTime = has(asArchiveTime);
       r.ArchiveName = texts.Archive();
       r.Check = ZipStructureCheck;
-      texts.PutSpecs(r);
+      texts.PutPatterns(r);
       ProcessedCount = Execute(ZipLibrary, *this, CallZip, request.get());
       FileSpecs.clear();
     }
@@ -527,7 +527,7 @@ void TZipArchiver::ExtractFiles() {
     r.Overwrite = has(esOverwrite);
     r.ArchiveName = texts.Archive();
     r.Check = ZipStructureCheck;
-    texts.PutSpecs(r);
+    texts.PutPatterns(r);
     ProcessedCount = Execute(UnzipLibrary, *this, CallUnzip, request.get());
     FileSpecs.clear();
   }

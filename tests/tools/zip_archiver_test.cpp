@@ -377,9 +377,9 @@ TEST_F(ZipArchiverTest, RequestsThatCannotBeMadeAreRefusedBeforeAnyLibrary) {
     const bool empty = std::string(c.what).find("nothing") != std::string::npos;
     if (!empty) zip.FileSpecs = {dir_ + "a.txt"};
     c.setUp(zip);
-    const Strings specs = zip.FileSpecs;
+    const Strings patterns = zip.FileSpecs;
     EXPECT_EQ(Boxes([&] { (zip.*c.operation)(); }), Strings{c.message});
-    EXPECT_EQ(zip.FileSpecs, specs);
+    EXPECT_EQ(zip.FileSpecs, patterns);
     EXPECT_FALSE(zip.Zipping || zip.Unzipping);
     EXPECT_EQ(ReadWholeFile(archive), StoredArchive(Three));
     EXPECT_TRUE(LogLines().empty());
@@ -460,9 +460,9 @@ TEST_F(ZipArchiverTest, RequestsCarryThePropertiesInTheirFields) {
     EXPECT_EQ(request["Owner"], PointerText(owner));
     EXPECT_EQ(request["Component"], PointerText(&zip));
     EXPECT_EQ(request["ArchiveName"], archive);
-    EXPECT_EQ(request["SpecCount"], "2");
-    EXPECT_EQ(request["Spec0"], dir_ + "a.txt");
-    EXPECT_EQ(request["Spec1"], "*.ini");
+    EXPECT_EQ(request["PatternCount"], "2");
+    EXPECT_EQ(request["Pattern0"], dir_ + "a.txt");
+    EXPECT_EQ(request["Pattern1"], "*.ini");
     EXPECT_EQ(zip.ProcessedCount, 2);
     EXPECT_TRUE(zip.FileSpecs.empty());
     EXPECT_FALSE(TZipArchiver::ZipLibraryLoaded() || TZipArchiver::UnzipLibraryLoaded());
@@ -568,7 +568,7 @@ TEST_F(ZipArchiverTest, MissingLibrariesAndEntryPointsAreReported) {
     const char* kind;  // nullptr: no library anywhere
     void (TZipArchiver::*operation)();
     Strings boxes;
-    bool called, specsEmptied;
+    bool called, patternsEmptied;
   };
   const Case cases[] = {
       {"no PVZIP.DLL", nullptr, &TZipArchiver::AddFiles, {"Erreur: PVZIP.DLL est introuvable."}, false, false},
@@ -589,7 +589,7 @@ TEST_F(ZipArchiverTest, MissingLibrariesAndEntryPointsAreReported) {
     zip.ProcessedCount = 5;
     EXPECT_EQ(Boxes([&] { (zip.*c.operation)(); }), c.boxes);
     EXPECT_EQ(Requests().size(), c.called ? 1u : 0u);
-    EXPECT_EQ(zip.FileSpecs.empty(), c.specsEmptied);
+    EXPECT_EQ(zip.FileSpecs.empty(), c.patternsEmptied);
     EXPECT_EQ(zip.ProcessedCount, c.called ? 1 : 0);
     EXPECT_FALSE(zip.Zipping || zip.Unzipping);
     EXPECT_FALSE(TZipArchiver::ZipLibraryLoaded() || TZipArchiver::UnzipLibraryLoaded());

@@ -17,7 +17,7 @@
 #include "tools/zip/zip_files.h"
 #include "tools/zip/zip_records.h"
 #include "tools/zip/zip_report.h"
-#include "tools/zip/zip_specs.h"
+#include "tools/zip/zip_patterns.h"
 #include "tools/zip/zip_streams.h"
 
 namespace {
@@ -32,7 +32,7 @@ class UnzipJob {
   UnzipJob(const UnzipRequest& request, Reporter& report)
       : r_(request),
         report_(report),
-        specs_(SpecsOf({request.Version, request.Check, request.SpecCount, request.ArchiveName, request.FileSpecs})),
+        patterns_(PatternsOf({request.Version, request.Check, request.PatternCount, request.ArchiveName, request.Patterns})),
         archive_(TextOfBuffer(request.ArchiveName, ZipTextBufferSize)) {}
   // Counts in `done` the files extracted (or tested) as it goes, so that a
   // stop still tells how many were.
@@ -53,7 +53,7 @@ class UnzipJob {
 
   const UnzipRequest& r_;
   Reporter& report_;
-  std::vector<std::string> specs_;
+  std::vector<std::string> patterns_;
   ArchiveFile archive_;
   Directory directory_;
 };
@@ -79,11 +79,11 @@ void UnzipJob::Run(int32_t& done) {
   if (!r_.Quiet) report_.Message(0, std::to_string(done) + " fichier(s) traité(s).");
 }
 
-// No specification takes every entry.
+// No pattern takes every entry.
 bool UnzipJob::Selected(const Entry& e) const {
-  if (specs_.empty()) return true;
-  return std::any_of(specs_.begin(), specs_.end(),
-                     [&](const std::string& spec) { return SpecSelectsEntry(spec, e.name, r_.DirectoryNames != 0); });
+  if (patterns_.empty()) return true;
+  return std::any_of(patterns_.begin(), patterns_.end(),
+                     [&](const std::string& pattern) { return PatternSelectsEntry(pattern, e.name, r_.DirectoryNames != 0); });
 }
 
 bool UnzipJob::Process(const Entry& e) {
@@ -164,7 +164,7 @@ extern "C" int32_t WINAPI UnzipExecute(UnzipRequest* request) {
   int32_t done = 0;
   try {
     const std::string refusal = RequestRefusal(
-        {request->Version, request->Check, request->SpecCount, request->ArchiveName, request->FileSpecs});
+        {request->Version, request->Check, request->PatternCount, request->ArchiveName, request->Patterns});
     if (!refusal.empty()) return Refuse(report, ZipErrorRequest, refusal);
     UnzipJob job(*request, report);
     job.Run(done);

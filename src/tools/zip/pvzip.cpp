@@ -20,7 +20,7 @@
 #include "tools/zip/zip_files.h"
 #include "tools/zip/zip_records.h"
 #include "tools/zip/zip_report.h"
-#include "tools/zip/zip_specs.h"
+#include "tools/zip/zip_patterns.h"
 #include "tools/zip/zip_streams.h"
 
 namespace {
@@ -32,7 +32,7 @@ constexpr DWORD KeptDosAttributes =
 
 // A file chosen for the archive.
 struct Candidate {
-  std::string path;       // as the specification led to it
+  std::string path;       // as the pattern led to it
   std::string entryName;  // CP1252, "/" between directories
   uint64_t size = 0;
   uint32_t dosTime = 0;
@@ -64,7 +64,7 @@ class ZipJob {
   int32_t Add();
 
   std::vector<Candidate> Gather();
-  void GatherSpec(const std::string& spec, std::vector<Candidate>& found);
+  void GatherPattern(const std::string& pattern, std::vector<Candidate>& found);
   void Walk(const std::string& folder, const std::string& pattern, std::vector<Candidate>& found);
   bool Taken(DWORD attributes) const;
   std::string EntryNameOf(const std::string& path) const;
@@ -110,12 +110,12 @@ void ZipJob::ReadOldArchive() {
 // ---- deleting ----------------------------------------------------------------------------
 
 int32_t ZipJob::Delete() {
-  const std::vector<std::string> specs = SpecsOf({r_.Version, r_.Check, r_.SpecCount, r_.ArchiveName, r_.FileSpecs});
+  const std::vector<std::string> patterns = PatternsOf({r_.Version, r_.Check, r_.PatternCount, r_.ArchiveName, r_.Patterns});
   std::vector<Slot> slots;
   int32_t deleted = 0;
   for (const Entry& e : old_.entries) {
-    const bool named = std::any_of(specs.begin(), specs.end(),
-                                   [&](const std::string& s) { return SpecSelectsEntry(s, e.name, true); });
+    const bool named = std::any_of(patterns.begin(), patterns.end(),
+                                   [&](const std::string& s) { return PatternSelectsEntry(s, e.name, true); });
     if (!named) {
       slots.push_back({&e, nullptr});
       continue;
@@ -162,10 +162,10 @@ int32_t ZipJob::Add() {
 
 std::vector<Candidate> ZipJob::Gather() {
   std::vector<Candidate> found;
-  for (const std::string& spec : SpecsOf({r_.Version, r_.Check, r_.SpecCount, r_.ArchiveName, r_.FileSpecs})) {
+  for (const std::string& pattern : PatternsOf({r_.Version, r_.Check, r_.PatternCount, r_.ArchiveName, r_.Patterns})) {
     const size_t before = found.size();
-    GatherSpec(spec, found);
-    if (found.size() == before) report_.Message(ZipErrorRead, "Aucun fichier ne correspond à " + spec + ".");
+    GatherPattern(pattern, found);
+    if (found.size() == before) report_.Message(ZipErrorRead, "Aucun fichier ne correspond à " + pattern + ".");
   }
   // One entry per name: the first file found under it.
   std::vector<Candidate> unique;
@@ -184,15 +184,15 @@ std::vector<Candidate> ZipJob::Gather() {
   return unique;
 }
 
-void ZipJob::GatherSpec(const std::string& spec, std::vector<Candidate>& found) {
-  const DWORD attributes = GetFileAttributesA(spec.c_str());
+void ZipJob::GatherPattern(const std::string& pattern, std::vector<Candidate>& found) {
+  const DWORD attributes = GetFileAttributesA(pattern.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    const bool ends = spec.back() == '\\' || spec.back() == '/';
-    return Walk(ends ? spec : spec + "\\", "*", found);
+    const bool ends = pattern.back() == '\\' || pattern.back() == '/';
+    return Walk(ends ? pattern : pattern + "\\", "*", found);
   }
-  const size_t cut = spec.find_last_of("\\/:");
-  const std::string folder = cut == std::string::npos ? std::string() : spec.substr(0, cut + 1);
-  Walk(folder, spec.substr(cut == std::string::npos ? 0 : cut + 1), found);
+  const size_t cut = pattern.find_last_of("\\/:");
+  const std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut + 1);
+  Walk(folder, pattern.substr(cut == std::string::npos ? 0 : cut + 1), found);
 }
 
 void ZipJob::Walk(const std::string& folder, const std::string& pattern, std::vector<Candidate>& found) {
@@ -350,7 +350,7 @@ extern "C" int32_t WINAPI ZipExecute(ZipRequest* request) {
   Reporter report(request->Owner, request->Component, request->Callback, request->Verbose || request->Trace);
   try {
     const std::string refusal = RequestRefusal(
-        {request->Version, request->Check, request->SpecCount, request->ArchiveName, request->FileSpecs});
+        {request->Version, request->Check, request->PatternCount, request->ArchiveName, request->Patterns});
     if (!refusal.empty()) return Refuse(report, ZipErrorRequest, refusal);
     if (request->Encrypt)
       return Refuse(report, ZipErrorUnsupported, "Le chiffrement n'est pas pris en charge : aucun fichier n'a été archivé.");

@@ -8,7 +8,7 @@
 // fields come in that order with those meanings, where the owner window
 // handle, the component, the callback and every text pointer have the size
 // of a pointer and every other field is a 32-bit integer, with the
-// compiler's natural alignment; the file specification pointers end the
+// compiler's natural alignment; the file pattern pointers end the
 // structure as an array. The structures are written once over a "slots"
 // type: `Native` gives the real pointers, `Slots32` 4-byte slots, with which
 // the static_asserts below prove that a 32-bit build places every field at
@@ -45,8 +45,8 @@ constexpr int32_t ZipLibraryVersionNumber = 100;
 
 constexpr int32_t ZipStructureVersion = 100;
 constexpr int32_t ZipStructureCheck = 7;
-constexpr int ZipMaxFileSpecs = 4097;
-constexpr int ZipTextBufferSize = 256;      // archive name and every file specification
+constexpr int ZipMaxPatterns = 4097;
+constexpr int ZipTextBufferSize = 256;      // archive name and every file pattern
 constexpr int ZipPasswordBufferSize = 81;   // 80 characters and the zero
 constexpr int ZipCallbackTextSize = 1024;   // the text of a callback record, with its zero
 
@@ -90,17 +90,17 @@ struct BasicZipRequest {
   int32_t Grow;                   // 1: add to an existing archive
   int32_t DosNames;
   int32_t Move;                   // delete each file once it is safely in the archive
-  int32_t DeleteEntries;          // 1: delete the entries the specifications name
+  int32_t DeleteEntries;          // 1: delete the entries the patterns name
   int32_t Update;                 // add new files and files newer than their entry
   int32_t Freshen;                // replace only entries older than their file
   int32_t Zero104;
   int32_t ArchiveTime;            // the archive takes the time of its newest entry
   int32_t Reserved112;
   int32_t Reserved116;
-  int32_t SpecCount;
+  int32_t PatternCount;
   typename S::Text ArchiveName;   // ZipTextBufferSize bytes
   int32_t Check;                  // ZipStructureCheck
-  typename S::Text FileSpecs[ZipMaxFileSpecs];  // SpecCount of them used
+  typename S::Text Patterns[ZipMaxPatterns];  // PatternCount of them used
 };
 
 template <class S>
@@ -121,10 +121,10 @@ struct BasicUnzipRequest {
   int32_t Freshen;                // extract only over older existing files
   int32_t DirectoryNames;         // 1: recreate the entries' directories
   int32_t Overwrite;              // 1: existing files may be replaced without asking
-  int32_t SpecCount;
+  int32_t PatternCount;
   typename S::Text ArchiveName;
   int32_t Check;
-  typename S::Text FileSpecs[ZipMaxFileSpecs];
+  typename S::Text Patterns[ZipMaxPatterns];
 };
 
 template <class S>
@@ -163,16 +163,16 @@ static_assert(offsetof(Z, JunkDirectoryNames) == 72 && offsetof(Z, Recurse) == 7
 static_assert(offsetof(Z, DosNames) == 84 && offsetof(Z, Move) == 88 && offsetof(Z, DeleteEntries) == 92);
 static_assert(offsetof(Z, Update) == 96 && offsetof(Z, Freshen) == 100 && offsetof(Z, Zero104) == 104);
 static_assert(offsetof(Z, ArchiveTime) == 108 && offsetof(Z, Reserved112) == 112 && offsetof(Z, Reserved116) == 116);
-static_assert(offsetof(Z, SpecCount) == 120 && offsetof(Z, ArchiveName) == 124 && offsetof(Z, Check) == 128);
-static_assert(offsetof(Z, FileSpecs) == 132);
+static_assert(offsetof(Z, PatternCount) == 120 && offsetof(Z, ArchiveName) == 124 && offsetof(Z, Check) == 128);
+static_assert(offsetof(Z, Patterns) == 132);
 
 static_assert(offsetof(U, Owner) == 0 && offsetof(U, Component) == 4 && offsetof(U, Version) == 8);
 static_assert(offsetof(U, Callback) == 12 && offsetof(U, Trace) == 16 && offsetof(U, Reserved20) == 20);
 static_assert(offsetof(U, Password) == 24 && offsetof(U, Test) == 28 && offsetof(U, Zero32) == 32);
 static_assert(offsetof(U, Zero36) == 36 && offsetof(U, Quiet) == 40 && offsetof(U, Verbose) == 44);
 static_assert(offsetof(U, Update) == 48 && offsetof(U, Freshen) == 52 && offsetof(U, DirectoryNames) == 56);
-static_assert(offsetof(U, Overwrite) == 60 && offsetof(U, SpecCount) == 64 && offsetof(U, ArchiveName) == 68);
-static_assert(offsetof(U, Check) == 72 && offsetof(U, FileSpecs) == 76);
+static_assert(offsetof(U, Overwrite) == 60 && offsetof(U, PatternCount) == 64 && offsetof(U, ArchiveName) == 68);
+static_assert(offsetof(U, Check) == 72 && offsetof(U, Patterns) == 76);
 
 static_assert(offsetof(C, Component) == 4 && offsetof(C, Action) == 16 && offsetof(C, ErrorCode) == 20);
 static_assert(offsetof(C, FileSize) == 24 && offsetof(C, Text) == 28);

@@ -43,21 +43,21 @@ std::string RequestRefusal(const RequestFrame& frame) {
   if (frame.version != ZipStructureVersion)
     return refused + "version de structure " + std::to_string(frame.version) + " au lieu de 100.";
   if (frame.check != ZipStructureCheck) return refused + "contrôle de structure " + std::to_string(frame.check) + " au lieu de 7.";
-  if (frame.specCount < 0 || frame.specCount > ZipMaxFileSpecs)
-    return refused + std::to_string(frame.specCount) + " spécifications de fichiers (de 0 à 4097).";
+  if (frame.patternCount < 0 || frame.patternCount > ZipMaxPatterns)
+    return refused + std::to_string(frame.patternCount) + " motifs de fichiers (de 0 à 4097).";
   if (TextOfBuffer(frame.archiveName, ZipTextBufferSize).empty()) return refused + "aucune archive indiquée.";
-  for (int i = 0; i < frame.specCount; ++i)
-    if (!frame.specs[i]) return refused + "spécification de fichiers " + std::to_string(i + 1) + " absente.";
+  for (int i = 0; i < frame.patternCount; ++i)
+    if (!frame.patterns[i]) return refused + "motif de fichiers " + std::to_string(i + 1) + " absent.";
   return "";
 }
 
-std::vector<std::string> SpecsOf(const RequestFrame& frame) {
-  std::vector<std::string> specs;
-  for (int i = 0; i < frame.specCount; ++i) {
-    std::string spec = TextOfBuffer(frame.specs[i], ZipTextBufferSize);
-    if (!spec.empty()) specs.push_back(spec);
+std::vector<std::string> PatternsOf(const RequestFrame& frame) {
+  std::vector<std::string> patterns;
+  for (int i = 0; i < frame.patternCount; ++i) {
+    std::string pattern = TextOfBuffer(frame.patterns[i], ZipTextBufferSize);
+    if (!pattern.empty()) patterns.push_back(pattern);
   }
-  return specs;
+  return patterns;
 }
 
 }  // namespace zip

@@ -46,14 +46,14 @@ class Reporter {
 struct RequestFrame {
   int32_t version;
   int32_t check;
-  int32_t specCount;
+  int32_t patternCount;
   const char* archiveName;
-  const char* const* specs;
+  const char* const* patterns;
 };
 // Why the request is refused, or "" when it may run.
 std::string RequestRefusal(const RequestFrame& frame);
-// The archive name and the specifications, read within their buffers.
+// The archive name and the patterns, read within their buffers.
 std::string TextOfBuffer(const char* buffer, size_t bufferSize);
-std::vector<std::string> SpecsOf(const RequestFrame& frame);
+std::vector<std::string> PatternsOf(const RequestFrame& frame);
 
 }  // namespace zip

@@ -44,19 +44,19 @@ std::string Pointer(const char* key, const void* p) {
 }
 
 template <class Request>
-std::string Specs(const Request& r) {
+std::string Patterns(const Request& r) {
   std::string line;
-  for (int i = 0; i < r.SpecCount && i < ZipMaxFileSpecs; ++i)
-    line += Field(("Spec" + std::to_string(i)).c_str(), r.FileSpecs[i]);
+  for (int i = 0; i < r.PatternCount && i < ZipMaxPatterns; ++i)
+    line += Field(("Pattern" + std::to_string(i)).c_str(), r.Patterns[i]);
   char current[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, current);
   return line + Field("CurrentDirectory", current);
 }
 
 // Plays the script; answers the number of files "processed".
-int32_t Play(ZipCallbackFunction callback, void* component, HWND owner, int32_t specCount) {
+int32_t Play(ZipCallbackFunction callback, void* component, HWND owner, int32_t patternCount) {
   std::string script = Environment("PV_FAKE_ZIP_SCRIPT");
-  int32_t result = specCount;
+  int32_t result = patternCount;
   ZipCallbackRecord record{};
   auto call = [&](int32_t action, int32_t code, int32_t size, const std::string& text, void* to) {
     record = ZipCallbackRecord{};
@@ -133,9 +133,9 @@ extern "C" __declspec(dllexport) int32_t WINAPI ZipExecute(ZipRequest* r) {
       Field("Level", r->Level) + Field("JunkDirectoryNames", r->JunkDirectoryNames) + Field("Recurse", r->Recurse) +
       Field("Grow", r->Grow) + Field("DosNames", r->DosNames) + Field("Move", r->Move) +
       Field("DeleteEntries", r->DeleteEntries) + Field("Update", r->Update) + Field("Freshen", r->Freshen) +
-      Field("ArchiveTime", r->ArchiveTime) + Field("Zeros", zeros) + Field("SpecCount", r->SpecCount) +
-      Field("ArchiveName", r->ArchiveName) + Field("Check", r->Check) + Specs(*r));
-  return Play(r->Callback, r->Component, r->Owner, r->SpecCount);
+      Field("ArchiveTime", r->ArchiveTime) + Field("Zeros", zeros) + Field("PatternCount", r->PatternCount) +
+      Field("ArchiveName", r->ArchiveName) + Field("Check", r->Check) + Patterns(*r));
+  return Play(r->Callback, r->Component, r->Owner, r->PatternCount);
 }
 #endif
 #ifndef FAKE_NO_VERSION
@@ -151,9 +151,9 @@ extern "C" __declspec(dllexport) int32_t WINAPI UnzipExecute(UnzipRequest* r) {
       Field("Version", r->Version) + Field("Trace", r->Trace) + Field("Password", r->Password) +
       Field("Test", r->Test) + Field("Quiet", r->Quiet) + Field("Verbose", r->Verbose) + Field("Update", r->Update) +
       Field("Freshen", r->Freshen) + Field("DirectoryNames", r->DirectoryNames) + Field("Overwrite", r->Overwrite) +
-      Field("Zeros", zeros) + Field("SpecCount", r->SpecCount) + Field("ArchiveName", r->ArchiveName) +
-      Field("Check", r->Check) + Specs(*r));
-  return Play(r->Callback, r->Component, r->Owner, r->SpecCount);
+      Field("Zeros", zeros) + Field("PatternCount", r->PatternCount) + Field("ArchiveName", r->ArchiveName) +
+      Field("Check", r->Check) + Patterns(*r));
+  return Play(r->Callback, r->Component, r->Owner, r->PatternCount);
 }
 #endif
 #ifndef FAKE_NO_VERSION

@@ -86,7 +86,7 @@ sorted() { printf '%s\n' "$@" | LC_ALL=C sort; }
 src=$work/src
 mkdir -p "$src/sous/dossier"
 for i in $(seq 2000); do printf 'Ligne %d du fichier de configuration\r\n' $((i % 40)); done >"$src/texte.txt"
-"$python" -c 'import random, sys; random.seed(7); sys.stdout.buffer.write(random.randbytes(60000))' >"$src/aléa.bin"
+"$python" -c 'import random, sys; sys.stdout.buffer.write(random.Random(7).randbytes(60000))' >"$src/aléa.bin"
 printf 'chaleur\r\n' >"$src/été.txt"
 : >"$src/vide.txt"
 printf 'profond\r\n' >"$src/sous/dossier/profond.txt"

@@ -24,9 +24,9 @@ const uint32_t Middle = PackDosTime(1998, 6, 1, 10, 0, 0);
 const uint32_t Newer = PackDosTime(1999, 9, 1, 10, 0, 2);
 
 // Bytes that deflate cannot shrink.
-std::string Noise(size_t size, uint32_t seed) {
+std::string Noise(size_t size, uint32_t key) {
   std::string bytes(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
+  uint32_t x = key * 2654435761u + 1;
   for (char& c : bytes) {
     x ^= x << 13, x ^= x >> 17, x ^= x << 5;
     c = static_cast<char>(x >> 7);
@@ -111,7 +111,7 @@ TEST_F(ZipAddTest, FilesGoInStoredOrDeflatedAndComeBackWithTheirBytesAndDates) {
 TEST_F(ZipAddTest, SwitchesChooseWhichFilesGoInAndWhichEntriesTheyReplace) {
   struct Case {
     const char* what;
-    Strings specs;  // in the files' folder
+    Strings patterns;  // in the files' folder
     ZipSetting set;
     int32_t count;
     Contents expected;
@@ -143,10 +143,10 @@ TEST_F(ZipAddTest, SwitchesChooseWhichFilesGoInAndWhichEntriesTheyReplace) {
     WriteFixtureFile(files_ + "c.txt", "ancien c", Older);
     WriteFixtureFile(files_ + "h.txt", "caché", Middle, FILE_ATTRIBUTE_HIDDEN);
     WriteFixtureFile(files_ + "s.txt", "système", Middle, FILE_ATTRIBUTE_SYSTEM);
-    Strings specs;
-    for (const std::string& s : c.specs) specs.push_back(files_ + s);
+    Strings patterns;
+    for (const std::string& s : c.patterns) patterns.push_back(files_ + s);
     Recorder recorder;
-    EXPECT_EQ(ZipAdd(archive_, specs, &recorder, c.set), c.count) << recorder.Dump();
+    EXPECT_EQ(ZipAdd(archive_, patterns, &recorder, c.set), c.count) << recorder.Dump();
     EXPECT_EQ(InArchive(c.expected), c.expected);
     for (const char* name : {"a.txt", "b.txt", "c.txt", "h.txt", "s.txt"}) {
       SetFileAttributesA((files_ + name).c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -166,7 +166,7 @@ TEST_F(ZipAddTest, DirectoryNamesAreKeptOrDroppedAndSubfoldersWalkedOnRequest) {
   std::replace(stored.begin(), stored.end(), '\\', '/');
   struct Case {
     const char* what;
-    std::string spec;
+    std::string pattern;
     ZipSetting set;
     Strings expected;
   };
@@ -186,13 +186,13 @@ TEST_F(ZipAddTest, DirectoryNamesAreKeptOrDroppedAndSubfoldersWalkedOnRequest) {
     SCOPED_TRACE(c.what);
     DeleteFileA(archive_.c_str());
     Recorder recorder;
-    EXPECT_EQ(ZipAdd(archive_, {c.spec}, &recorder, c.set), static_cast<int32_t>(c.expected.size()))
+    EXPECT_EQ(ZipAdd(archive_, {c.pattern}, &recorder, c.set), static_cast<int32_t>(c.expected.size()))
         << recorder.Dump();
     EXPECT_EQ(EntryNames(archive_), c.expected);
   }
 }
 
-TEST_F(ZipAddTest, DeletingRemovesTheEntriesTheSpecificationsNameAndKeepsTheOthersWhole) {
+TEST_F(ZipAddTest, DeletingRemovesTheEntriesThePatternsNameAndKeepsTheOthersWhole) {
   WriteFixtureFile(files_ + "a.txt", Text(200), Middle);
   WriteFixtureFile(files_ + "b.TXT", "b", Middle);
   MakeFixtureDirectory(files_ + "sous");
@@ -200,7 +200,7 @@ TEST_F(ZipAddTest, DeletingRemovesTheEntriesTheSpecificationsNameAndKeepsTheOthe
   WriteFixtureFile(files_ + "c.dat", Noise(5000, 2), Middle);
   struct Case {
     const char* what;
-    std::string spec;
+    std::string pattern;
     Strings deleted;
   };
   const Case cases[] = {
@@ -221,7 +221,7 @@ TEST_F(ZipAddTest, DeletingRemovesTheEntriesTheSpecificationsNameAndKeepsTheOthe
     for (const std::string& d : c.deleted) kept.erase(std::find(kept.begin(), kept.end(), d));
 
     Recorder recorder;
-    EXPECT_EQ(ZipDelete(archive_, {c.spec}, &recorder), static_cast<int32_t>(c.deleted.size())) << recorder.Dump();
+    EXPECT_EQ(ZipDelete(archive_, {c.pattern}, &recorder), static_cast<int32_t>(c.deleted.size())) << recorder.Dump();
     EXPECT_EQ(EntryNames(archive_), kept);
     if (c.deleted.empty()) {
       EXPECT_TRUE(ReadWholeFile(archive_) == before) << "the archive changed";
@@ -325,7 +325,7 @@ TEST_F(ZipAddTest, RefusedRequestsDoNothingAndSaySo) {
   }
   struct Case {
     const char* what;
-    Strings specs;
+    Strings patterns;
     ZipSetting set;
     int32_t code;
   };
@@ -334,16 +334,16 @@ TEST_F(ZipAddTest, RefusedRequestsDoNothingAndSaySo) {
       {"a file of 4 GiB", {"énorme.bin"}, {}, ZipErrorUnsupported},
       {"another structure version", {"a.txt"}, [](ZipRequest& r) { r.Version = 99; }, ZipErrorRequest},
       {"another structure check", {"a.txt"}, [](ZipRequest& r) { r.Check = 6; }, ZipErrorRequest},
-      {"too many specifications", {"a.txt"}, [](ZipRequest& r) { r.SpecCount = ZipMaxFileSpecs + 1; }, ZipErrorRequest},
-      {"a negative count", {"a.txt"}, [](ZipRequest& r) { r.SpecCount = -1; }, ZipErrorRequest},
+      {"too many patterns", {"a.txt"}, [](ZipRequest& r) { r.PatternCount = ZipMaxPatterns + 1; }, ZipErrorRequest},
+      {"a negative count", {"a.txt"}, [](ZipRequest& r) { r.PatternCount = -1; }, ZipErrorRequest},
       {"no file matches", {"absent.*"}, {}, ZipErrorRead},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Strings specs;
-    for (const std::string& s : c.specs) specs.push_back(files_ + s);
+    Strings patterns;
+    for (const std::string& s : c.patterns) patterns.push_back(files_ + s);
     Recorder recorder;
-    EXPECT_EQ(ZipAdd(archive_, specs, &recorder, c.set), 0);
+    EXPECT_EQ(ZipAdd(archive_, patterns, &recorder, c.set), 0);
     EXPECT_TRUE(recorder.HasMessage(c.code)) << recorder.Dump();
     EXPECT_EQ(recorder.foreignRecords, 0);
     EXPECT_EQ(NamesIn(dir_), Strings{"fichiers"}) << "no archive, no temporary file";

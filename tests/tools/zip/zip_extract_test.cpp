@@ -19,9 +19,9 @@ const uint32_t Older = PackDosTime(1997, 3, 1, 10, 0, 0);
 const uint32_t Middle = PackDosTime(1998, 6, 1, 10, 0, 0);
 const uint32_t Newer = PackDosTime(1999, 9, 1, 10, 0, 0);
 
-std::string Noise(size_t size, uint32_t seed) {
+std::string Noise(size_t size, uint32_t key) {
   std::string bytes(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
+  uint32_t x = key * 2654435761u + 1;
   for (char& c : bytes) {
     x ^= x << 13, x ^= x >> 17, x ^= x << 5;
     c = static_cast<char>(x >> 7);
@@ -85,7 +85,7 @@ TEST_F(ZipExtractTest, SwitchesChooseWhichExistingFilesAreReplaced) {
   }
 }
 
-TEST_F(ZipExtractTest, SpecificationsAndDirectoryNamesChooseEntriesAndPlaces) {
+TEST_F(ZipExtractTest, PatternsAndDirectoryNamesChooseEntriesAndPlaces) {
   WriteFixtureFile(files_ + "x.txt", "x", Middle);
   MakeFixtureDirectory(files_ + "sous");
   WriteFixtureFile(files_ + "sous\\y.txt", "y", Middle);
@@ -97,7 +97,7 @@ TEST_F(ZipExtractTest, SpecificationsAndDirectoryNamesChooseEntriesAndPlaces) {
   SetCurrentDirectoryA(previous);
   struct Case {
     const char* what;
-    Strings specs;
+    Strings patterns;
     bool directoryNames;
     Strings written;  // relative to the target, sorted
   };
@@ -115,7 +115,7 @@ TEST_F(ZipExtractTest, SpecificationsAndDirectoryNamesChooseEntriesAndPlaces) {
     RemoveTree(out);
     MakeFixtureDirectory(out);
     Recorder recorder;
-    EXPECT_EQ(Unzip(archive_, out, c.specs, &recorder, [&](UnzipRequest& r) { r.DirectoryNames = c.directoryNames; }),
+    EXPECT_EQ(Unzip(archive_, out, c.patterns, &recorder, [&](UnzipRequest& r) { r.DirectoryNames = c.directoryNames; }),
               static_cast<int32_t>(c.written.size()))
         << recorder.Dump();
     Strings written;
@@ -254,7 +254,7 @@ TEST_F(ZipExtractTest, EncryptedEntriesAndBadRequestsAreRefused) {
       {"an encrypted entry with a password", [](UnzipRequest& r) { r.Password = password; }, ZipErrorUnsupported},
       {"another structure version", [](UnzipRequest& r) { r.Version = 101; }, ZipErrorRequest},
       {"another structure check", [](UnzipRequest& r) { r.Check = 0; }, ZipErrorRequest},
-      {"too many specifications", [](UnzipRequest& r) { r.SpecCount = ZipMaxFileSpecs + 1; }, ZipErrorRequest},
+      {"too many patterns", [](UnzipRequest& r) { r.PatternCount = ZipMaxPatterns + 1; }, ZipErrorRequest},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -42,11 +42,11 @@ const Libraries& Loaded() {
 struct Texts {
   std::array<char, ZipTextBufferSize> archive{};
   std::array<char, ZipPasswordBufferSize> password{};
-  std::vector<std::array<char, ZipTextBufferSize>> specs;
+  std::vector<std::array<char, ZipTextBufferSize>> patterns;
 
-  Texts(const std::string& archiveName, const Strings& specTexts) : specs(specTexts.size()) {
+  Texts(const std::string& archiveName, const Strings& patternTexts) : patterns(patternTexts.size()) {
     archiveName.copy(archive.data(), archive.size() - 1);
-    for (size_t i = 0; i < specTexts.size(); ++i) specTexts[i].copy(specs[i].data(), specs[i].size() - 1);
+    for (size_t i = 0; i < patternTexts.size(); ++i) patternTexts[i].copy(patterns[i].data(), patterns[i].size() - 1);
   }
 };
 
@@ -58,15 +58,15 @@ void FillCommon(Request& r, Texts& texts, Recorder* recorder) {
   r.Callback = recorder ? &Recorder::Callback : nullptr;
   r.Password = texts.password.data();
   r.Quiet = 1;
-  r.SpecCount = static_cast<int32_t>(texts.specs.size());
+  r.PatternCount = static_cast<int32_t>(texts.patterns.size());
   r.ArchiveName = texts.archive.data();
   r.Check = ZipStructureCheck;
-  for (size_t i = 0; i < texts.specs.size(); ++i) r.FileSpecs[i] = texts.specs[i].data();
+  for (size_t i = 0; i < texts.patterns.size(); ++i) r.Patterns[i] = texts.patterns[i].data();
 }
 
-int32_t CallZip(const std::string& archive, const Strings& specs, Recorder* recorder, bool deleting,
+int32_t CallZip(const std::string& archive, const Strings& patterns, Recorder* recorder, bool deleting,
                 const ZipSetting& set) {
-  Texts texts(archive, specs);
+  Texts texts(archive, patterns);
   auto request = std::make_unique<ZipRequest>();
   ZipRequest& r = *request;
   FillCommon(r, texts, recorder);
@@ -112,17 +112,17 @@ std::string Recorder::Dump() const {
   return text;
 }
 
-int32_t ZipAdd(const std::string& archive, const Strings& specs, Recorder* recorder, const ZipSetting& set) {
-  return CallZip(archive, specs, recorder, false, set);
+int32_t ZipAdd(const std::string& archive, const Strings& patterns, Recorder* recorder, const ZipSetting& set) {
+  return CallZip(archive, patterns, recorder, false, set);
 }
 
-int32_t ZipDelete(const std::string& archive, const Strings& specs, Recorder* recorder, const ZipSetting& set) {
-  return CallZip(archive, specs, recorder, true, set);
+int32_t ZipDelete(const std::string& archive, const Strings& patterns, Recorder* recorder, const ZipSetting& set) {
+  return CallZip(archive, patterns, recorder, true, set);
 }
 
-int32_t Unzip(const std::string& archive, const std::string& folder, const Strings& specs, Recorder* recorder,
+int32_t Unzip(const std::string& archive, const std::string& folder, const Strings& patterns, Recorder* recorder,
               const UnzipSetting& set) {
-  Texts texts(archive, specs);
+  Texts texts(archive, patterns);
   auto request = std::make_unique<UnzipRequest>();
   UnzipRequest& r = *request;
   FillCommon(r, texts, recorder);

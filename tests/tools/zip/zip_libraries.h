@@ -47,15 +47,15 @@ class Recorder {
 using ZipSetting = std::function<void(ZipRequest&)>;
 using UnzipSetting = std::function<void(UnzipRequest&)>;
 
-// Adds the specifications to the archive as the backup dialog asks it
+// Adds the patterns to the archive as the backup dialog asks it
 // (level 9, hidden files, directory names dropped, grow); `set` changes the
 // request before the call.
-int32_t ZipAdd(const std::string& archive, const Strings& specs, Recorder* recorder, const ZipSetting& set = {});
-// Deletes the entries the specifications name, as the component asks it.
-int32_t ZipDelete(const std::string& archive, const Strings& specs, Recorder* recorder, const ZipSetting& set = {});
+int32_t ZipAdd(const std::string& archive, const Strings& patterns, Recorder* recorder, const ZipSetting& set = {});
+// Deletes the entries the patterns name, as the component asks it.
+int32_t ZipDelete(const std::string& archive, const Strings& patterns, Recorder* recorder, const ZipSetting& set = {});
 // Extracts (overwrite on, directory names dropped) into `folder`, made the
 // current directory for the call as the component does.
-int32_t Unzip(const std::string& archive, const std::string& folder, const Strings& specs, Recorder* recorder,
+int32_t Unzip(const std::string& archive, const std::string& folder, const Strings& patterns, Recorder* recorder,
               const UnzipSetting& set = {});
 
 // The central directory, as the libraries themselves read it.

@@ -1,10 +1,10 @@
 // A command-line face of PVZIP.DLL and PVUNZIP.DLL for the
 // interoperability test, which runs it under Wine beside the two DLLs
 // (loaded by name, as the program loads them):
-//   zip_tool add ARCHIVE [--level N] [--dirs] [--recurse] SPEC...
-//   zip_tool delete ARCHIVE SPEC...
-//   zip_tool extract ARCHIVE FOLDER [--dirs] [SPEC...]
-//   zip_tool test ARCHIVE [SPEC...]
+//   zip_tool add ARCHIVE [--level N] [--dirs] [--recurse] PATTERN...
+//   zip_tool delete ARCHIVE PATTERN...
+//   zip_tool extract ARCHIVE FOLDER [--dirs] [PATTERN...]
+//   zip_tool test ARCHIVE [PATTERN...]
 // It prints what the callback hears, one line each, in CP1252:
 //   "file<TAB>size<TAB>name", "message<TAB>code<TAB>text", and at the end
 //   "count<TAB>n". The exit code is 0 when no error message came.
@@ -33,7 +33,7 @@ int32_t WINAPI Listen(ZipCallbackRecord* record) {
 }
 
 [[noreturn]] void Usage() {
-  fprintf(stderr, "usage: zip_tool add|delete|extract|test ARCHIVE [FOLDER] [options] SPEC...\n");
+  fprintf(stderr, "usage: zip_tool add|delete|extract|test ARCHIVE [FOLDER] [options] PATTERN...\n");
   exit(2);
 }
 
@@ -51,7 +51,7 @@ struct Arguments {
   std::string command, archive, folder;
   int level = 9;
   bool dirs = false, recurse = false;
-  std::vector<std::string> specs;
+  std::vector<std::string> patterns;
 };
 
 Arguments Parse(int argc, char** argv) {
@@ -69,26 +69,26 @@ Arguments Parse(int argc, char** argv) {
     if (arg == "--level" && i + 1 < argc) a.level = atoi(argv[++i]);
     else if (arg == "--dirs") a.dirs = true;
     else if (arg == "--recurse") a.recurse = true;
-    else a.specs.push_back(arg);
+    else a.patterns.push_back(arg);
   }
   return a;
 }
 
 template <class Request>
-void Fill(Request& r, const Arguments& a, std::vector<char*>& specs) {
+void Fill(Request& r, const Arguments& a, std::vector<char*>& patterns) {
   r.Version = ZipStructureVersion;
   r.Check = ZipStructureCheck;
   r.Callback = &Listen;
   r.Quiet = 1;
   r.ArchiveName = const_cast<char*>(a.archive.c_str());
-  r.SpecCount = static_cast<int32_t>(specs.size());
-  for (size_t i = 0; i < specs.size(); ++i) r.FileSpecs[i] = specs[i];
+  r.PatternCount = static_cast<int32_t>(patterns.size());
+  for (size_t i = 0; i < patterns.size(); ++i) r.Patterns[i] = patterns[i];
 }
 
-int32_t RunZip(const Arguments& a, std::vector<char*>& specs) {
+int32_t RunZip(const Arguments& a, std::vector<char*>& patterns) {
   auto fn = reinterpret_cast<ZipExecuteFunction>(reinterpret_cast<void*>(EntryPoint("PVZIP.DLL", "ZipExecute")));
   auto request = std::make_unique<ZipRequest>();
-  Fill(*request, a, specs);
+  Fill(*request, a, patterns);
   ZipRequest& r = *request;
   r.NoDirectoryEntries = 1;
   r.HiddenFiles = 1;
@@ -100,10 +100,10 @@ int32_t RunZip(const Arguments& a, std::vector<char*>& specs) {
   return fn(&r);
 }
 
-int32_t RunUnzip(const Arguments& a, std::vector<char*>& specs) {
+int32_t RunUnzip(const Arguments& a, std::vector<char*>& patterns) {
   auto fn = reinterpret_cast<UnzipExecuteFunction>(reinterpret_cast<void*>(EntryPoint("PVUNZIP.DLL", "UnzipExecute")));
   auto request = std::make_unique<UnzipRequest>();
-  Fill(*request, a, specs);
+  Fill(*request, a, patterns);
   UnzipRequest& r = *request;
   r.Test = a.command == "test";
   r.Overwrite = 1;
@@ -123,12 +123,12 @@ int main(int argc, char** argv) {
   char full[MAX_PATH] = {};
   GetFullPathNameA(a.archive.c_str(), MAX_PATH, full, nullptr);
   a.archive = full;
-  std::vector<std::string> texts = a.specs;
-  std::vector<char*> specs;
-  for (std::string& t : texts) specs.push_back(t.data());
+  std::vector<std::string> texts = a.patterns;
+  std::vector<char*> patterns;
+  for (std::string& t : texts) patterns.push_back(t.data());
   int32_t count = 0;
-  if (a.command == "add" || a.command == "delete") count = RunZip(a, specs);
-  else if (a.command == "extract" || a.command == "test") count = RunUnzip(a, specs);
+  if (a.command == "add" || a.command == "delete") count = RunZip(a, patterns);
+  else if (a.command == "extract" || a.command == "test") count = RunUnzip(a, patterns);
   else Usage();
   printf("count\t%d\n", count);
   return errors == 0 ? 0 : 1;

@@ -1,4 +1,4 @@
-#include "tools/zip/zip_specs.h"
+#include "tools/zip/zip_patterns.h"
 
 #include <algorithm>
 #include <cstring>
@@ -111,14 +111,14 @@ std::string StoredPath(const std::string& windowsPath) {
   return stored;
 }
 
-bool SpecSelectsEntry(const std::string& spec, const std::string& entryName, bool useDirectories) {
-  const std::vector<std::string> specParts = PathParts(WithoutRoot(spec));
+bool PatternSelectsEntry(const std::string& pattern, const std::string& entryName, bool useDirectories) {
+  const std::vector<std::string> patternParts = PathParts(WithoutRoot(pattern));
   const std::vector<std::string> entryParts = PathParts(entryName);
-  if (specParts.empty() || entryParts.empty()) return false;
-  if (!WildcardMatch(specParts.back(), entryParts.back())) return false;
-  const size_t specDirectories = specParts.size() - 1, entryDirectories = entryParts.size() - 1;
-  if (!useDirectories || specDirectories == 0 || entryDirectories == 0) return true;
-  return PartsMatchAtEnd(specParts, specDirectories, entryParts, entryDirectories);
+  if (patternParts.empty() || entryParts.empty()) return false;
+  if (!WildcardMatch(patternParts.back(), entryParts.back())) return false;
+  const size_t patternDirectories = patternParts.size() - 1, entryDirectories = entryParts.size() - 1;
+  if (!useDirectories || patternDirectories == 0 || entryDirectories == 0) return true;
+  return PartsMatchAtEnd(patternParts, patternDirectories, entryParts, entryDirectories);
 }
 
 bool IsUnsafeEntryName(const std::string& entryName) {

@@ -1,4 +1,4 @@
-// File specifications and entry names: how a specification selects files
+// File patterns and entry names: how a pattern selects files
 // on disk and entries in an archive, how a path becomes an entry name, and
 // which entry names are never written to disk. Text is CP1252.
 #pragma once
@@ -26,13 +26,13 @@ std::string NamePart(const std::string& path);
 // no "." or ".." part; "/" between directories.
 std::string StoredPath(const std::string& windowsPath);
 
-// Whether a specification of a delete or an extraction selects the entry.
+// Whether a pattern of a delete or an extraction selects the entry.
 // Its name part must match the entry's name part. With `useDirectories`,
-// when both carry a directory, the specification's directory must end with
+// when both carry a directory, the pattern's directory must end with
 // the entry's (compared part by part, wildcards allowed): a full path
 // "C:\WINDOWS\SYSTEM\FOO.DLL" selects "WINDOWS/SYSTEM/FOO.DLL",
 // "SYSTEM/FOO.DLL" and "FOO.DLL", not "FONTS/FOO.DLL".
-bool SpecSelectsEntry(const std::string& spec, const std::string& entryName, bool useDirectories);
+bool PatternSelectsEntry(const std::string& pattern, const std::string& entryName, bool useDirectories);
 
 // An entry that would land outside the folder it is extracted into: a ".."
 // part, a drive (":"), or a name that begins with "\" or "/".

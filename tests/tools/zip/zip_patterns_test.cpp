@@ -1,13 +1,13 @@
-// How the libraries match specifications and names, apart from any archive.
+// How the libraries match patterns and names, apart from any archive.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tools/zip/zip_specs.h"
+#include "tools/zip/zip_patterns.h"
 
 namespace {
 
-TEST(ZipSpecsTest, WildcardsIgnoreCaseAccentedLettersToo) {
+TEST(ZipPatternsTest, WildcardsIgnoreCaseAccentedLettersToo) {
   struct Case {
     const char *pattern, *name;
     bool matches;
@@ -21,14 +21,14 @@ TEST(ZipSpecsTest, WildcardsIgnoreCaseAccentedLettersToo) {
     EXPECT_EQ(zip::WildcardMatch(c.pattern, c.name), c.matches) << c.pattern << " / " << c.name;
 }
 
-TEST(ZipSpecsTest, StoredPathsLoseTheirDriveAndEveryStepOutside) {
+TEST(ZipPatternsTest, StoredPathsLoseTheirDriveAndEveryStepOutside) {
   EXPECT_EQ(zip::StoredPath("C:\\WINDOWS\\SYSTEM\\FOO.DLL"), "WINDOWS/SYSTEM/FOO.DLL");
   EXPECT_EQ(zip::StoredPath("\\\\serveur\\partage\\dossier\\a.txt"), "dossier/a.txt");
   EXPECT_EQ(zip::StoredPath("..\\..\\haut\\.\\a.txt"), "haut/a.txt");
   EXPECT_EQ(zip::StoredPath("sous\\a.txt"), "sous/a.txt");
 }
 
-TEST(ZipSpecsTest, UnsafeNamesAreThoseThatLeaveTheTarget) {
+TEST(ZipPatternsTest, UnsafeNamesAreThoseThatLeaveTheTarget) {
   for (const char* unsafe : {"../a.txt", "a/../../b.txt", "..\\a.txt", "C:/a.txt", "C:a.txt", "/a.txt", "\\a.txt", ""})
     EXPECT_TRUE(zip::IsUnsafeEntryName(unsafe)) << unsafe;
   for (const char* safe : {"a.txt", "sous/a.txt", "a..b.txt", ".cache/a"})
