@@ -190,23 +190,7 @@ int Bench(Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int code = 0;
   Run run;
-  try {
-    run.options = ParseOptions(argc, argv);
-    // The probe leaves nothing behind: Ctrl+C may end it at once.
-    if (!run.options.probe.empty()) return Probe(run.options.probe);
-    InstallInterruptHandler();
-    code = Bench(run);
-  } catch (const InterruptedRun&) {
-    Progress("interrupted\n");
-    code = 130;
-  } catch (const std::exception& e) {
-    Progress("bench_comparison: %s\n", e.what());
-    code = 1;
-  }
-  Progress("removing the generated members...\n");
-  run.CleanUp();
-  CleanUpDone();
-  return code;
+  return RunBenchmark("bench_comparison", "the generated members", argc, argv, run.options, [&] { return Bench(run); },
+                      [&] { run.CleanUp(); }, Probe);
 }

@@ -199,22 +199,7 @@ int Bench(Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int code = 0;
   Run run;
-  try {
-    run.options = ParseOptions(argc, argv);
-    if (!run.options.probe.empty()) return Probe(run.options.probe);
-    InstallInterruptHandler();
-    code = Bench(run);
-  } catch (const InterruptedRun&) {
-    Progress("interrupted\n");
-    code = 130;
-  } catch (const std::exception& e) {
-    Progress("bench_duplicates: %s\n", e.what());
-    code = 1;
-  }
-  Progress("removing the generated files...\n");
-  run.CleanUp();
-  CleanUpDone();
-  return code;
+  return RunBenchmark("bench_duplicates", "the generated files", argc, argv, run.options, [&] { return Bench(run); },
+                      [&] { run.CleanUp(); }, Probe);
 }

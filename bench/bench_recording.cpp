@@ -464,21 +464,7 @@ int Bench(Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  InstallInterruptHandler();
-  int code = 0;
   Run run;
-  try {
-    run.options = ParseOptions(argc, argv);
-    code = Bench(run);
-  } catch (const InterruptedRun&) {
-    Progress("interrupted\n");
-    code = 130;
-  } catch (const std::exception& e) {
-    Progress("bench_recording: %s\n", e.what());
-    code = 1;
-  }
-  Progress("removing the generated tree and registry keys...\n");
-  run.CleanUp();
-  CleanUpDone();
-  return code;
+  return RunBenchmark("bench_recording", "the generated tree and registry keys", argc, argv, run.options,
+                      [&] { return Bench(run); }, [&] { run.CleanUp(); });
 }

@@ -272,22 +272,7 @@ int Bench(Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int code = 0;
   Run run;
-  try {
-    run.options = ParseOptions(argc, argv);
-    if (!run.options.probe.empty()) return Probe(run.options.probe);
-    InstallInterruptHandler();
-    code = Bench(run);
-  } catch (const InterruptedRun&) {
-    Progress("interrupted\n");
-    code = 130;
-  } catch (const std::exception& e) {
-    Progress("bench_registry: %s\n", e.what());
-    code = 1;
-  }
-  Progress("removing the generated snapshots...\n");
-  run.CleanUp();
-  CleanUpDone();
-  return code;
+  return RunBenchmark("bench_registry", "the generated snapshots", argc, argv, run.options, [&] { return Bench(run); },
+                      [&] { run.CleanUp(); }, Probe);
 }

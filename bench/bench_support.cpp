@@ -277,3 +277,26 @@ size_t FileSizeOrZero(const std::string& name) {
   if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return 0;
   return (static_cast<size_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
+
+int RunBenchmark(const char* name, const char* removing, int argc, char** argv, Options& options,
+                 const std::function<int()>& bench, const std::function<void()>& cleanUp,
+                 const ProbeFunction& probe) {
+  int code = 0;
+  try {
+    options = ParseOptions(argc, argv);
+    // The probe leaves nothing behind: Ctrl+C may end it at once.
+    if (probe && !options.probe.empty()) return probe(options.probe);
+    InstallInterruptHandler();
+    code = bench();
+  } catch (const InterruptedRun&) {
+    Progress("interrupted\n");
+    code = 130;
+  } catch (const std::exception& e) {
+    Progress("%s: %s\n", name, e.what());
+    code = 1;
+  }
+  Progress("removing %s...\n", removing);
+  cleanUp();
+  CleanUpDone();
+  return code;
+}

@@ -156,3 +156,13 @@ struct Options {
 };
 
 Options ParseOptions(int argc, char** argv);
+
+// A benchmark's whole run from its command line: the options parsed into
+// `options`; a memory probe (a process of its own that generates nothing)
+// answered by `probe` at once; otherwise `bench` with Ctrl+C handled, then
+// "removing <what>..." and `cleanUp` on every path out. The exit code:
+// bench's own, 130 when interrupted, 1 on an error.
+using ProbeFunction = std::function<int(const std::vector<std::string>& files)>;
+int RunBenchmark(const char* name, const char* removing, int argc, char** argv, Options& options,
+                 const std::function<int()>& bench, const std::function<void()>& cleanUp,
+                 const ProbeFunction& probe = nullptr);

@@ -137,21 +137,8 @@ int Bench(const Options& o, Run& run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int code = 0;
   Run run;
-  try {
-    const Options options = ParseOptions(argc, argv);
-    InstallInterruptHandler();
-    code = Bench(options, run);
-  } catch (const InterruptedRun&) {
-    Progress("interrupted\n");
-    code = 130;
-  } catch (const std::exception& e) {
-    Progress("bench_zip: %s\n", e.what());
-    code = 1;
-  }
-  Progress("removing the generated files...\n");
-  run.CleanUp();
-  CleanUpDone();
-  return code;
+  Options options;
+  return RunBenchmark("bench_zip", "the generated files", argc, argv, options, [&] { return Bench(options, run); },
+                      [&] { run.CleanUp(); });
 }

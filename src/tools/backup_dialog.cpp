@@ -436,7 +436,7 @@ void TSecurite::btnArchiverClick() {
 // The copy goes into ArchName beside the old one, which it replaces only
 // once it is in the archive whole: a full disk leaves the old copy and its
 // record as they were.
-bool TSecurite::SaveSelectedFile() {
+void TSecurite::SaveSelectedFile() {
   const std::string source = chooser1_.SelectedFile();
   HourGlass busy;
   // The compressed size, measured in the program directory: never on the
@@ -450,7 +450,7 @@ bool TSecurite::SaveSelectedFile() {
   DeleteFileForced(measure);
   if (compressed <= 0) {
     ShowMessageBox("Le fichier " + source + " n'a pas pu être archivé.", MessageKind::Error, MessageButtons::Ok);
-    return false;
+    return;
   }
   // The archive is written anew beside the old one before it replaces it.
   const int64_t needed = compressed + (FileExists(ArchName) ? FileSizeOf(ArchName) : 0);
@@ -460,7 +460,7 @@ bool TSecurite::SaveSelectedFile() {
   if (!FreeBytesOf(std::string(1, drive) + ":\\", free, code) || free < static_cast<uint64_t>(needed)) {
     ShowMessageBox(std::string("Il n'y a pas assez de place sur le disque ") + drive + ".", MessageKind::Error,
                    MessageButtons::Ok);
-    return false;
+    return;
   }
   Zipper->SetArchiveName(ArchName);
   if (FileExists(ArchName)) ClearSpecialAttributes(ArchName);
@@ -470,7 +470,7 @@ bool TSecurite::SaveSelectedFile() {
   if (FileExists(ArchName)) SetReadOnly(ArchName);
   if (Zipper->ProcessedCount < 1 || lastZipError_ != 0) {
     ShowMessageBox("Le fichier " + source + " n'a pas pu être archivé.", MessageKind::Error, MessageButtons::Ok);
-    return false;
+    return;
   }
   BackupIndexRecord record;
   record.FileName = CurrentFileName;
@@ -482,9 +482,8 @@ bool TSecurite::SaveSelectedFile() {
   record.Language = sourceLanguage_;
   if (!index_.Write(CurrentRecord != -1 ? CurrentRecord : index_.Count(), record)) {
     ShowDiskError(static_cast<int>(GetLastError()));
-    return false;
+    return;
   }
-  return true;
 }
 
 void TSecurite::AfterSave() {

@@ -95,7 +95,7 @@ class TSecurite : public TForm {
   void CompareIndicators();
   void NewArchive();
   bool FindArchiveOfCopy();
-  bool SaveSelectedFile();
+  void SaveSelectedFile();
   void AfterSave();
   void SelectInListBox1(const std::string& name);
   void Repaint() const { RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN); }

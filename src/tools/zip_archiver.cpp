@@ -226,10 +226,18 @@ class TextBuffers {
       : archive_(Copy(archive, ZipTextBufferSize)), password_(Copy(password, ZipPasswordBufferSize)) {
     for (const std::string& pattern : patterns) patterns_.push_back(Copy(pattern, ZipTextBufferSize));
   }
-  char* Archive() { return archive_.data(); }
-  char* Password() { return password_.data(); }
+  // The texts, and what every request holds alike: who asks, the
+  // structure's version and check, the callback and the trace switch.
   template <class Request>
-  void PutPatterns(Request& request) {
+  void FillRequest(Request& request, HWND owner, TZipArchiver* component, bool trace) {
+    request.Owner = owner;
+    request.Component = component;
+    request.Version = ZipStructureVersion;
+    request.Callback = Callback;
+    request.Trace = trace ? 1 : 0;
+    request.Password = password_.data();
+    request.ArchiveName = archive_.data();
+    request.Check = ZipStructureCheck;
     request.PatternCount = static_cast<int32_t>(patterns_.size());
     for (size_t i = 0; i < patterns_.size(); ++i) request.Patterns[i] = patterns_[i].data();
   }
@@ -453,12 +461,7 @@ void TZipArchiver::ZipOperation(bool deleting) {
       auto request = std::make_unique<ZipRequest>();
       ZipRequest& r = *request;
       auto has = [this](TAddSwitch s) { return AddSwitches.count(s) ? 1 : 0; };
-      r.Owner = owner_;
-      r.Component = this;
-      r.Version = ZipStructureVersion;
-      r.Callback = Callback;
-      r.Trace = Trace ? 1 : 0;
-      r.Password = texts.Password();
+      texts.FillRequest(r, owner_, this, Trace);
       r.Encrypt = deleting ? 0 : has(asEncrypt);
       r.HiddenFiles = has(asHiddenFiles);
       r.NoDirectoryEntries = 1;
@@ -474,9 +477,6 @@ void TZipArchiver::ZipOperation(bool deleting) {
       r.Update = deleting ? 0 : has(asUpdate);
       r.Freshen = deleting ? 0 : has(asFreshen) && !has(asUpdate);
       r.ArchiveTime = has(asArchiveTime);
-      r.ArchiveName = texts.Archive();
-      r.Check = ZipStructureCheck;
-      texts.PutPatterns(r);
       ProcessedCount = Execute(ZipLibrary, *this, CallZip, request.get());
       FileSpecs.clear();
     }
@@ -512,12 +512,7 @@ void TZipArchiver::ExtractFiles() {
     auto request = std::make_unique<UnzipRequest>();
     UnzipRequest& r = *request;
     auto has = [this](TExtractSwitch s) { return ExtractSwitches.count(s) ? 1 : 0; };
-    r.Owner = owner_;
-    r.Component = this;
-    r.Version = ZipStructureVersion;
-    r.Callback = Callback;
-    r.Trace = Trace ? 1 : 0;
-    r.Password = texts.Password();
+    texts.FillRequest(r, owner_, this, Trace);
     r.Test = has(esTest);
     r.Quiet = 1;
     r.Verbose = Verbose || Trace ? 1 : 0;
@@ -525,9 +520,6 @@ void TZipArchiver::ExtractFiles() {
     r.Freshen = has(esFreshen) && !has(esUpdate);
     r.DirectoryNames = has(esDirNames);
     r.Overwrite = has(esOverwrite);
-    r.ArchiveName = texts.Archive();
-    r.Check = ZipStructureCheck;
-    texts.PutPatterns(r);
     ProcessedCount = Execute(UnzipLibrary, *this, CallUnzip, request.get());
     FileSpecs.clear();
   }

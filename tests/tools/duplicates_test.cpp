@@ -14,6 +14,7 @@
 #include "support/wine_fixture.h"
 #include "tools/duplicates.h"
 #include "ui/tab_list_box.h"
+#include "windows/scratch_program.h"
 
 namespace {
 
@@ -55,14 +56,10 @@ std::string WithCrcOf(const std::string& prefix, const std::string& model) {
   return forged;
 }
 
-class DuplicatesTest : public testing::Test {
+class DuplicatesTest : public ScratchProgramTest {
  protected:
   void SetUp() override {
-    saved_ = Program;
-    char current[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, current);
-    savedDirectory_ = current;
-    dir_ = ScratchDirectory();
+    ScratchProgramTest::SetUp();
     machine_ = dir_ + "machine\\";
     program_ = dir_ + "programme\\";
     MakeFixtureDirectory(machine_);
@@ -75,8 +72,7 @@ class DuplicatesTest : public testing::Test {
   }
   void TearDown() override {
     drive_.reset();
-    SetCurrentDirectoryA(savedDirectory_.c_str());
-    Program = saved_;
+    ScratchProgramTest::TearDown();
   }
   void File(const std::string& path, const std::string& bytes, int day = 5) {
     const size_t slash = path.rfind('\\');
@@ -99,8 +95,7 @@ class DuplicatesTest : public testing::Test {
     return paths;
   }
 
-  TProgramState saved_;
-  std::string savedDirectory_, dir_, machine_, program_;
+  std::string machine_, program_;
   std::unique_ptr<MappedDrive> drive_;
 };
 

@@ -27,8 +27,6 @@ class RecordedWaitTexts : public WaitMessageDisplay {
   std::vector<std::string> texts;
 };
 
-bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 class CleanerTest : public ScratchProgramTest {
  protected:
   void SetUp() override {

@@ -15,8 +15,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 class DuplicatesDialogTest : public ScratchProgramTest {
  protected:
   void SetUp() override {

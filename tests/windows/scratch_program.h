@@ -31,8 +31,9 @@ class ScratchProgramTest : public ::testing::Test {
   void Write(const std::string& name, const std::string& bytes) {
     WriteFixtureFile(dir_ + name, bytes, PackDosTime(1998, 12, 5, 14, 3, 6));
   }
-  bool Exists(const std::string& name) const {
-    return GetFileAttributesA((dir_ + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  bool Exists(const std::string& name) const { return PathExists(dir_ + name); }
+  static bool PathExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
   RegistrySandbox registry_;

@@ -150,41 +150,15 @@ void UnzipJob::MakeFolders(const std::string& target) const {
     CreateDirectoryA(target.substr(0, at).c_str(), nullptr);
 }
 
-int32_t Refuse(Reporter& report, int32_t code, const std::string& text) {
-  report.Message(code, text);
-  report.EndBatch();
-  return 0;
-}
-
 }  // namespace
 
 extern "C" int32_t WINAPI UnzipExecute(UnzipRequest* request) {
   if (!request) return 0;
   Reporter report(request->Owner, request->Component, request->Callback, request->Verbose || request->Trace);
-  int32_t done = 0;
-  try {
-    const std::string refusal = RequestRefusal(
-        {request->Version, request->Check, request->PatternCount, request->ArchiveName, request->Patterns});
-    if (!refusal.empty()) return Refuse(report, ZipErrorRequest, refusal);
-    UnzipJob job(*request, report);
-    job.Run(done);
-    report.EndBatch();
-    return done;
-  } catch (const Stopped&) {
-    return done;
-  } catch (const Failure& f) {
-    try {
-      Refuse(report, f.code, f.text);
-    } catch (const Stopped&) {
-    }
-    return done;
-  } catch (...) {
-    try {
-      Refuse(report, ZipErrorInternal, "Erreur interne de PVUNZIP.DLL : opération abandonnée.");
-    } catch (...) {
-    }
-    return done;
-  }
+  // A stop still answers how many files were extracted before it.
+  return RunRequest(report, {request->Version, request->Check, request->PatternCount, request->ArchiveName,
+                             request->Patterns},
+                    "PVUNZIP.DLL", [&](int32_t& done) { UnzipJob(*request, report).Run(done); });
 }
 
 extern "C" int32_t WINAPI UnzipLibraryVersion() { return ZipLibraryVersionNumber; }

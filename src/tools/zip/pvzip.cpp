@@ -337,42 +337,21 @@ void ZipJob::MoveFiles(const std::vector<const Candidate*>& added) {
       report_.Message(ZipErrorWrite, "Impossible de supprimer " + file->path + " : " + SystemErrorText(GetLastError()));
 }
 
-int32_t Refuse(Reporter& report, int32_t code, const std::string& text) {
-  report.Message(code, text);
-  report.EndBatch();
-  return 0;
-}
-
 }  // namespace
 
 extern "C" int32_t WINAPI ZipExecute(ZipRequest* request) {
   if (!request) return 0;
   Reporter report(request->Owner, request->Component, request->Callback, request->Verbose || request->Trace);
-  try {
-    const std::string refusal = RequestRefusal(
-        {request->Version, request->Check, request->PatternCount, request->ArchiveName, request->Patterns});
-    if (!refusal.empty()) return Refuse(report, ZipErrorRequest, refusal);
-    if (request->Encrypt)
-      return Refuse(report, ZipErrorUnsupported, "Le chiffrement n'est pas pris en charge : aucun fichier n'a été archivé.");
-    ZipJob job(*request, report);
-    const int32_t done = job.Run();
-    report.EndBatch();
-    return done;
-  } catch (const Stopped&) {
-    return 0;
-  } catch (const Failure& f) {
-    try {
-      return Refuse(report, f.code, f.text);
-    } catch (const Stopped&) {
-      return 0;
-    }
-  } catch (...) {
-    try {
-      return Refuse(report, ZipErrorInternal, "Erreur interne de PVZIP.DLL : opération abandonnée.");
-    } catch (...) {
-      return 0;
-    }
-  }
+  // The archive is written whole or not at all: a call stopped or failed
+  // before it replaced the old one answers 0.
+  return RunRequest(report, {request->Version, request->Check, request->PatternCount, request->ArchiveName,
+                             request->Patterns},
+                    "PVZIP.DLL", [&](int32_t& done) {
+                      if (request->Encrypt)
+                        throw Failure{ZipErrorUnsupported,
+                                      "Le chiffrement n'est pas pris en charge : aucun fichier n'a été archivé."};
+                      done = ZipJob(*request, report).Run();
+                    });
 }
 
 extern "C" int32_t WINAPI ZipLibraryVersion() { return ZipLibraryVersionNumber; }

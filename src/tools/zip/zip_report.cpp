@@ -60,4 +60,39 @@ std::vector<std::string> PatternsOf(const RequestFrame& frame) {
   return patterns;
 }
 
+namespace {
+
+void Refuse(Reporter& report, int32_t code, const std::string& text) {
+  report.Message(code, text);
+  report.EndBatch();
+}
+
+}  // namespace
+
+int32_t RunRequest(Reporter& report, const RequestFrame& frame, const char* library,
+                   const std::function<void(int32_t& done)>& work) {
+  int32_t done = 0;
+  try {
+    const std::string refusal = RequestRefusal(frame);
+    if (!refusal.empty()) {
+      Refuse(report, ZipErrorRequest, refusal);
+      return 0;
+    }
+    work(done);
+    report.EndBatch();
+  } catch (const Stopped&) {
+  } catch (const Failure& f) {
+    try {
+      Refuse(report, f.code, f.text);
+    } catch (const Stopped&) {
+    }
+  } catch (...) {
+    try {
+      Refuse(report, ZipErrorInternal, std::string("Erreur interne de ") + library + " : opération abandonnée.");
+    } catch (...) {
+    }
+  }
+  return done;
+}
+
 }  // namespace zip

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,13 @@ std::string RequestRefusal(const RequestFrame& frame);
 // The archive name and the patterns, read within their buffers.
 std::string TextOfBuffer(const char* buffer, size_t bufferSize);
 std::vector<std::string> PatternsOf(const RequestFrame& frame);
+
+// An entry point's whole call: the request checked, then `work`, which
+// counts in `done` the files it finished. A refused request, a failure or
+// anything unforeseen ends with its message and the end of the batch; a stop
+// asked by the callback ends at once. No exception leaves the library; the
+// answer is the count finished.
+int32_t RunRequest(Reporter& report, const RequestFrame& frame, const char* library,
+                   const std::function<void(int32_t& done)>& work);
 
 }  // namespace zip

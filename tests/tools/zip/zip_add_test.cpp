@@ -23,17 +23,6 @@ const uint32_t Older = PackDosTime(1997, 3, 1, 10, 0, 0);
 const uint32_t Middle = PackDosTime(1998, 6, 1, 10, 0, 0);
 const uint32_t Newer = PackDosTime(1999, 9, 1, 10, 0, 2);
 
-// Bytes that deflate cannot shrink.
-std::string Noise(size_t size, uint32_t key) {
-  std::string bytes(size, '\0');
-  uint32_t x = key * 2654435761u + 1;
-  for (char& c : bytes) {
-    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-    c = static_cast<char>(x >> 7);
-  }
-  return bytes;
-}
-
 std::string Text(size_t lines) {
   std::string text;
   for (size_t i = 0; i < lines; ++i) text += "Ligne " + std::to_string(i % 50) + " du fichier de configuration\r\n";

@@ -19,16 +19,6 @@ const uint32_t Older = PackDosTime(1997, 3, 1, 10, 0, 0);
 const uint32_t Middle = PackDosTime(1998, 6, 1, 10, 0, 0);
 const uint32_t Newer = PackDosTime(1999, 9, 1, 10, 0, 0);
 
-std::string Noise(size_t size, uint32_t key) {
-  std::string bytes(size, '\0');
-  uint32_t x = key * 2654435761u + 1;
-  for (char& c : bytes) {
-    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-    c = static_cast<char>(x >> 7);
-  }
-  return bytes;
-}
-
 class ZipExtractTest : public testing::Test {
  protected:
   void SetUp() override {

@@ -191,3 +191,13 @@ uint32_t DosTimeOfFile(const std::string& path) {
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
   return zip::DosTimeOf(data.ftLastWriteTime);
 }
+
+std::string Noise(size_t size, uint32_t key) {
+  std::string bytes(size, '\0');
+  uint32_t x = key * 2654435761u + 1;
+  for (char& c : bytes) {
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+    c = static_cast<char>(x >> 7);
+  }
+  return bytes;
+}

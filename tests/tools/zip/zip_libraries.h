@@ -74,4 +74,6 @@ void WriteRawArchive(const std::string& path, const std::vector<RawEntry>& entri
 
 // The names in a folder (files and folders), sorted.
 Strings NamesIn(const std::string& folder);
+// Bytes that deflate cannot shrink; the same key gives the same bytes.
+std::string Noise(size_t size, uint32_t key);
 uint32_t DosTimeOfFile(const std::string& path);
