@@ -35,8 +35,7 @@ start_xvfb
 # The server stays up between test processes, and the prefix's own
 # background processes (services, explorer) start here, not under ctest,
 # whose output pipes they would otherwise hold open.
-wineserver -p
-$wine wineboot --init </dev/null >/dev/null 2>&1
+boot_persistent_prefix
 
 cd "$root/$build"
 ctest --output-on-failure --no-tests=error "$@"

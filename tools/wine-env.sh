@@ -18,6 +18,21 @@ use_own_prefix() {
   export XDG_DATA_HOME=$1/xdg
 }
 
+# boot_persistent_prefix: makes the prefix and leaves a persistent
+# wineserver with its background processes running. Making a new prefix
+# may leave two service managers behind; COM's RPC service then cannot be
+# started again once it has gone idle, and every later process that uses
+# COM waits some 10 to 20 s for it. Starting the server once more on the
+# finished prefix leaves one service manager.
+boot_persistent_prefix() {
+  wineserver -p
+  $wine wineboot --init </dev/null >/dev/null 2>&1
+  wineserver -k
+  wineserver -w
+  wineserver -p
+  $wine wineboot </dev/null >/dev/null 2>&1
+}
+
 # install_program EXE: the program copied into C:\Program Files\Pivalune of
 # the prefix, as a user installs it; a newer build replaces the one there,
 # and what the program keeps beside itself (states, reports) stays.
